@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build and the tests need, only when one is missing.
+set -euo pipefail
+pkgs=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libsqlite3-dev sqlite3
+      libgtest-dev libgmock-dev libbenchmark-dev
+      qt6-base-dev qt6-base-dev-tools libgl-dev
+      python3 python3-aiosmtpd xdg-utils)
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,32 @@
+// The process launcher: starts a Windows-style command line and returns at once.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace karvo::platform {
+
+inline constexpr int kStyleNormalFocus = 1;     // normal window with focus
+inline constexpr int kStyleMinimizedFocus = 2;  // minimised with focus
+
+// Starts commandLine (split by the Windows rules, the program resolved as Windows would) in the
+// program folder. Returns the process id, or 0 when the program cannot be found or started.
+std::int64_t StartProcess(const std::string& commandLine, int windowStyle);
+
+struct ProcessOutcome {
+    bool started = false;     // false: the program could not be found or started
+    int exitCode = -1;        // the exit status when it ended normally; -1 when it crashed
+    std::string errorText;    // its standard error (or why it could not start), trimmed
+};
+
+// Starts commandLine like StartProcess and, without blocking the caller's event loop, calls done
+// on context's thread once the program has ended (or at once, queued, when it could not start).
+// Nothing is called when context is destroyed first.
+void RunProcess(const std::string& commandLine, int windowStyle, QObject* context,
+                std::function<void(const ProcessOutcome&)> done);
+
+}  // namespace karvo::platform
