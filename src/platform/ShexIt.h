@@ -1,6 +1,7 @@
 // The shell's "open" action.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -13,5 +14,10 @@ inline constexpr int SW_SHOWNORMAL_ = 1;
 // Returns a value greater than 32 on success, as Windows does; callers may ignore it.
 long ShellExecuteA(QWidget* owner, const std::string& operation, const std::string& file,
                    const std::string& parameters, const std::string& directory, int showCmd);
+
+// What hands a web address or a document ("file:" URL) to the desktop; true when it was taken.
+// Tests install their own so nothing is really opened; an empty function restores the desktop's.
+using UrlOpener = std::function<bool(const std::string& url)>;
+void setUrlOpener(UrlOpener opener);
 
 }  // namespace karvo::platform

@@ -1,0 +1,98 @@
+#include "platform/ShexIt.h"
+
+#include "platform/CommandLine.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace karvo::platform {
+
+namespace {
+
+// Results as the Windows shell gives them.
+constexpr long kOpened = 42;
+constexpr long kFileNotFound = 2;
+constexpr long kNoAssociation = 31;
+
+UrlOpener& opener() {
+    static UrlOpener current;
+    return current;
+}
+
+bool openThroughDesktop(const QUrl& url) {
+    if (const UrlOpener& custom = opener())
+        return custom(url.toString(QUrl::FullyEncoded).toStdString());
+    return QDesktopServices::openUrl(url);
+}
+
+bool sameText(const std::string& a, const char* b) {
+    return QString::fromStdString(a).compare(QLatin1String(b), Qt::CaseInsensitive) == 0;
+}
+
+bool isAddress(const QString& file) {
+    static const char* const schemes[] = {"http:", "https:", "mailto:", "ftp:", "file:"};
+    for (const char* scheme : schemes)
+        if (file.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+void setUrlOpener(UrlOpener custom) { opener() = std::move(custom); }
+
+#ifdef _WIN32
+
+long ShellExecuteA(QWidget* owner, const std::string& operation, const std::string& file,
+                   const std::string& parameters, const std::string& directory, int showCmd) {
+    HWND window = owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
+    HINSTANCE result = ::ShellExecuteA(window, operation.c_str(), file.c_str(),
+                                       parameters.empty() ? nullptr : parameters.c_str(),
+                                       directory.empty() ? nullptr : directory.c_str(), showCmd);
+    return static_cast<long>(reinterpret_cast<INT_PTR>(result));
+}
+
+#else
+
+long ShellExecuteA(QWidget* /*owner*/, const std::string& operation, const std::string& file,
+                   const std::string& parameters, const std::string& directory, int /*showCmd*/) {
+    if (!operation.empty() && !sameText(operation, "open"))
+        return kNoAssociation;
+    const QString target = QString::fromStdString(file);
+    if (isAddress(target))
+        return openThroughDesktop(QUrl(target)) ? kOpened : kNoAssociation;
+
+    const std::string local = resolvePath(file);
+    if (local.empty()) {
+        // "regedit" for "Regedit.exe": the program may be named without its extension here.
+        const std::string program = resolveProgram(file);
+        if (program.empty())
+            return kFileNotFound;
+        return ShellExecuteA(nullptr, operation, program, parameters, directory, SW_SHOWNORMAL_);
+    }
+    const QFileInfo info(QString::fromStdString(local));
+    if (info.isFile() && info.isExecutable()) {
+        QStringList arguments;
+        for (const std::string& a : splitArguments(parameters))
+            arguments << QString::fromStdString(a);
+        const QString folder =
+            directory.empty() ? QDir::currentPath() : QString::fromStdString(resolvePath(directory));
+        return QProcess::startDetached(info.absoluteFilePath(), arguments, folder) ? kOpened
+                                                                                    : kFileNotFound;
+    }
+    return openThroughDesktop(QUrl::fromLocalFile(info.absoluteFilePath())) ? kOpened : kNoAssociation;
+}
+
+#endif
+
+}  // namespace karvo::platform
