@@ -1,0 +1,1180 @@
+// The registry store off Windows: one SQLite database per user, shared by every program of the
+// user (the main program and the registry editor may write at the same time).
+//
+// Tables: keys(id, parent, name, uname) with uname the upper-cased name, and vals(key, name, uname,
+// type, data) whose rowid order is the creation order of the values. Key ids come from
+// AUTOINCREMENT, so an id is never given to a second key and a handle to a deleted key can never
+// reach a new one.
+
+#include "registry/RegistryBackends.h"
+#include "registry/RegistryService.h"
+#include "registry/SqliteNames.h"
+#include "registry/TextCodec.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace karvo::reg {
+
+namespace {
+
+using detail::cleanName;
+using detail::foldName;
+using detail::splitKeyPath;
+using detail::utf16Length;
+
+constexpr std::size_t kMaxValueNameLength = 16383;
+constexpr int kBusyTimeoutMs = 10000;
+constexpr const char* kCurrentUserId = "S-1-5-21-1000";
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,
+                                name TEXT NOT NULL, uname TEXT NOT NULL);
+CREATE UNIQUE INDEX IF NOT EXISTS keys_by_name ON keys(parent, uname);
+CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL,
+                                type INTEGER NOT NULL, data BLOB NOT NULL);
+CREATE UNIQUE INDEX IF NOT EXISTS vals_by_name ON vals(key, uname);
+)sql";
+
+// The real roots: their key ids are fixed when the store is created.
+constexpr sqlite3_int64 kMachineId = 1;
+constexpr sqlite3_int64 kUsersId = 2;
+
+struct RootInfo {
+    HKey handle;
+    const char* name;
+    sqlite3_int64 realRoot;  // the real root the view's base lies under
+    const char* basePath;    // the base of a view, relative to realRoot ("" for a real root)
+};
+
+const std::string kCurrentUserBase = std::string(kCurrentUserId);
+
+const std::array<RootInfo, 5> kRoots = {{
+    {kHkeyClassesRoot, "HKEY_CLASSES_ROOT", kMachineId, "SOFTWARE\\Classes"},
+    {kHkeyCurrentUser, "HKEY_CURRENT_USER", kUsersId, kCurrentUserId},
+    {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE", kMachineId, ""},
+    {kHkeyUsers, "HKEY_USERS", kUsersId, ""},
+    {kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG", kMachineId,
+     "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current"},
+}};
+
+const RootInfo* rootInfo(HKey h) {
+    for (const RootInfo& r : kRoots)
+        if (r.handle == h)
+            return &r;
+    return nullptr;
+}
+
+bool isStringType(DWORD type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// Access rights a handle holds, with the generic rights mapped as the registry maps them.
+DWORD effectiveAccess(DWORD sam) {
+    DWORD r = sam & 0x3F;
+    if (sam & 0x80000000u)  // GENERIC_READ
+        r |= kKeyQueryValue | kKeyEnumerateSubKeys | kKeyNotify;
+    if (sam & 0x40000000u)  // GENERIC_WRITE
+        r |= kKeySetValue | kKeyCreateSubKey;
+    if (sam & 0x20000000u)  // GENERIC_EXECUTE
+        r |= kKeyQueryValue | kKeyEnumerateSubKeys | kKeyNotify;
+    if (sam & (0x10000000u | 0x02000000u))  // GENERIC_ALL, MAXIMUM_ALLOWED
+        r |= 0x3F;
+    return r;
+}
+
+// A cached statement in use: binds, steps, and resets the statement when it goes out of scope.
+class Query {
+public:
+    explicit Query(sqlite3_stmt* s) : s_(s) {}
+    ~Query() { sqlite3_reset(s_); }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    Query& bind(int i, sqlite3_int64 v) {
+        sqlite3_bind_int64(s_, i, v);
+        return *this;
+    }
+    Query& bind(int i, std::string_view text) {
+        sqlite3_bind_text(s_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Query& bindBlob(int i, const std::uint8_t* data, std::size_t size) {
+        if (size == 0)
+            sqlite3_bind_zeroblob(s_, i, 0);
+        else
+            sqlite3_bind_blob(s_, i, data, static_cast<int>(size), SQLITE_STATIC);
+        return *this;
+    }
+    int step() { return sqlite3_step(s_); }
+    bool done() { return step() == SQLITE_DONE; }
+    sqlite3_int64 integer(int col) { return sqlite3_column_int64(s_, col); }
+    std::string text(int col) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_, col));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, col))) : std::string();
+    }
+    std::vector<std::uint8_t> blob(int col) {
+        const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(s_, col));
+        const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s_, col));
+        return p ? std::vector<std::uint8_t>(p, p + n) : std::vector<std::uint8_t>();
+    }
+
+private:
+    sqlite3_stmt* s_;
+};
+
+// What the store has seen of the database: other connections' commits (data_version) and its
+// own change counter. Anything cached under an older stamp is read again.
+struct Stamp {
+    sqlite3_int64 dataVersion = -1;
+    std::uint64_t own = 0;
+    bool operator==(const Stamp&) const = default;
+};
+
+struct ValueEntry {
+    std::string name;
+    DWORD type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+struct KeyHandle {
+    sqlite3_int64 keyId = 0;
+    HKey root = 0;  // the root it was opened through, for KeyPath
+    DWORD access = 0;
+    bool dead = false;
+    Stamp verified;  // when the key was last seen to exist
+    bool childrenValid = false;
+    Stamp childrenStamp;
+    std::vector<std::string> children;  // in enumeration order
+    bool valuesValid = false;
+    Stamp valuesStamp;
+    std::vector<ValueEntry> values;  // in creation order
+};
+
+std::string ansiData(DWORD type, const std::vector<std::uint8_t>& stored) {
+    if (!isStringType(type))
+        return std::string(stored.begin(), stored.end());
+    return text::utf16leToUtf8(
+        std::string_view(reinterpret_cast<const char*>(stored.data()), stored.size()));
+}
+
+// Hands data to a caller's buffer the way the registry does: a null buffer asks for the size only,
+// a short buffer gets kErrorMoreData and the size needed.
+LONG deliver(std::string_view bytes, std::uint8_t* lpData, DWORD* lpcbData) {
+    if (!lpcbData)
+        return lpData ? kErrorInvalidParameter : kErrorSuccess;
+    const auto needed = static_cast<DWORD>(bytes.size());
+    if (!lpData) {
+        *lpcbData = needed;
+        return kErrorSuccess;
+    }
+    if (*lpcbData < needed) {
+        *lpcbData = needed;
+        return kErrorMoreData;
+    }
+    if (needed)
+        std::memcpy(lpData, bytes.data(), needed);
+    *lpcbData = needed;
+    return kErrorSuccess;
+}
+
+// Copies a name into a caller's buffer of cch bytes (zero included); kErrorMoreData when it does
+// not fit.
+LONG copyName(const std::string& name, char* buffer, DWORD cch) {
+    if (name.size() + 1 > cch)
+        return kErrorMoreData;
+    std::memcpy(buffer, name.data(), name.size());
+    buffer[name.size()] = '\0';
+    return kErrorSuccess;
+}
+
+class SqliteStore final : public RegistryService {
+public:
+    explicit SqliteStore(std::string path) : path_(std::move(path)) {}
+    ~SqliteStore() override;
+    SqliteStore(const SqliteStore&) = delete;
+    SqliteStore& operator=(const SqliteStore&) = delete;
+
+    void open();
+
+    LONG RegOpenKeyExA(HKey hKey, const char* lpSubKey, DWORD ulOptions, DWORD samDesired,
+                       HKey* phkResult) override;
+    LONG RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass,
+                         DWORD dwOptions, DWORD samDesired, const SecurityAttributes* lpSecurityAttributes,
+                         HKey* phkResult, DWORD* lpdwDisposition) override;
+    LONG RegCloseKey(HKey hKey) override;
+    LONG RegQueryValueExA(HKey hKey, const char* lpValueName, DWORD* lpReserved, DWORD* lpType,
+                          std::uint8_t* lpData, DWORD* lpcbData) override;
+    LONG RegSetValueExA(HKey hKey, const char* lpValueName, DWORD Reserved, DWORD dwType,
+                        const std::uint8_t* lpData, DWORD cbData) override;
+    LONG RegDeleteKeyA(HKey hKey, const char* lpSubKey) override;
+    LONG RegDeleteValueA(HKey hKey, const char* lpValueName) override;
+    LONG RegEnumKeyA(HKey hKey, DWORD dwIndex, char* lpName, DWORD cchName) override;
+    LONG RegEnumValueA(HKey hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName,
+                       DWORD* lpReserved, DWORD* lpType, std::uint8_t* lpData, DWORD* lpcbData) override;
+    LONG RegQueryInfoKeyA(HKey hKey, char* lpClass, DWORD* lpcchClass, DWORD* lpReserved, DWORD* lpcSubKeys,
+                          DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues,
+                          DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen,
+                          DWORD* lpcbSecurityDescriptor, void* lpftLastWriteTime) override;
+
+    LONG EnumKeyRaw(HKey hKey, DWORD dwIndex, std::string& name) override;
+    LONG EnumValueRaw(HKey hKey, DWORD dwIndex, std::string& name, DWORD& type,
+                      std::vector<std::uint8_t>& data) override;
+    LONG QueryValueRaw(HKey hKey, const std::string& name, DWORD& type,
+                       std::vector<std::uint8_t>& data) override;
+    LONG SetValueRaw(HKey hKey, const std::string& name, DWORD type, const std::uint8_t* data,
+                     std::size_t size) override;
+    LONG DeleteTree(HKey hKey, const char* lpSubKey) override;
+    bool KeyPath(HKey hKey, std::string& path) override;
+
+    LONG BeginBatch() override;
+    LONG CommitBatch() override;
+    LONG RollbackBatch() override;
+
+private:
+    // One change: its own transaction, or a part of the open batch (inside a savepoint when the
+    // change takes several statements, so a failing change leaves the batch as it was).
+    class Change {
+    public:
+        Change(SqliteStore& s, bool severalStatements);
+        ~Change();
+        Change(const Change&) = delete;
+        Change& operator=(const Change&) = delete;
+        bool started() const { return started_; }
+        LONG commit();
+
+    private:
+        SqliteStore& s_;
+        bool started_ = false;
+        bool savepoint_ = false;
+        bool finished_ = false;
+    };
+
+    bool exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    bool prepareAll();
+    bool createSkeleton();
+    bool runInitializer();
+    void close();
+
+    void refreshDataVersion();
+    Stamp existenceStamp() { return Stamp{lastDataVersion_, removals_}; }
+    // The handle if it is usable, else nullptr with err set (6 unknown, 1018 key deleted).
+    KeyHandle* live(HKey h, LONG& err);
+    bool keyExists(sqlite3_int64 id);
+    bool findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id);
+    LONG walk(sqlite3_int64 from, const std::vector<std::string>& parts, sqlite3_int64& id);
+    LONG checkParts(const std::vector<std::string>& parts) const;
+    bool ensureChildren(KeyHandle& k);
+    bool ensureValues(KeyHandle& k);
+    HKey addHandle(sqlite3_int64 keyId, HKey root, DWORD access);
+    void changed(bool removal) {
+        ++own_;
+        if (removal)
+            ++removals_;
+    }
+    void noteFailure();
+    bool isProtected(sqlite3_int64 id) const { return protected_.count(id) != 0; }
+    bool isBaseAncestor(sqlite3_int64 id) const { return baseAncestors_.count(id) != 0; }
+
+    LONG setValue(HKey hKey, const std::string& name, DWORD type, const std::uint8_t* data, std::size_t size);
+    LONG queryValue(HKey hKey, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data);
+    LONG deleteSubtree(sqlite3_int64 id);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    bool ready_ = false;
+    std::recursive_mutex mutex_;
+
+    std::unordered_map<HKey, KeyHandle> handles_;
+    HKey nextHandle_ = 0x100;
+    std::unordered_set<sqlite3_int64> protected_;      // roots, view bases and their ancestors
+    std::unordered_set<sqlite3_int64> baseAncestors_;  // keys that hold a view base below them
+    std::unordered_map<HKey, sqlite3_int64> rootBase_;
+
+    int batchDepth_ = 0;
+    bool batchLost_ = false;
+    std::uint64_t own_ = 0;       // own changes
+    std::uint64_t removals_ = 0;  // own key deletions and rollbacks
+    sqlite3_int64 lastDataVersion_ = -1;
+
+    sqlite3_stmt* sDataVersion_ = nullptr;
+    sqlite3_stmt* sKeyExists_ = nullptr;
+    sqlite3_stmt* sFindChild_ = nullptr;
+    sqlite3_stmt* sInsertKey_ = nullptr;
+    sqlite3_stmt* sChildren_ = nullptr;
+    sqlite3_stmt* sChildIds_ = nullptr;
+    sqlite3_stmt* sHasChild_ = nullptr;
+    sqlite3_stmt* sDeleteKey_ = nullptr;
+    sqlite3_stmt* sDeleteKeyValues_ = nullptr;
+    sqlite3_stmt* sTreeValues_ = nullptr;
+    sqlite3_stmt* sTreeKeys_ = nullptr;
+    sqlite3_stmt* sParentOf_ = nullptr;
+    sqlite3_stmt* sValues_ = nullptr;
+    sqlite3_stmt* sGetValue_ = nullptr;
+    sqlite3_stmt* sSetValue_ = nullptr;
+    sqlite3_stmt* sDeleteValue_ = nullptr;
+    sqlite3_stmt* sBegin_ = nullptr;
+    sqlite3_stmt* sCommit_ = nullptr;
+    sqlite3_stmt* sRollback_ = nullptr;
+};
+
+// ---- opening ------------------------------------------------------------------------------
+
+SqliteStore::~SqliteStore() {
+    std::lock_guard lock(mutex_);
+    if (db_ && batchDepth_ > 0)
+        exec("ROLLBACK");
+    close();
+}
+
+void SqliteStore::close() {
+    for (sqlite3_stmt* s : {sDataVersion_, sKeyExists_, sFindChild_, sInsertKey_, sChildren_, sChildIds_,
+                            sHasChild_, sDeleteKey_, sDeleteKeyValues_, sTreeValues_, sTreeKeys_, sParentOf_,
+                            sValues_, sGetValue_, sSetValue_, sDeleteValue_, sBegin_, sCommit_, sRollback_})
+        sqlite3_finalize(s);
+    if (db_)
+        sqlite3_close_v2(db_);
+    db_ = nullptr;
+    ready_ = false;
+}
+
+bool SqliteStore::prepareAll() {
+    const auto prep = [&](sqlite3_stmt*& s, const char* sql) {
+        return sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) == SQLITE_OK;
+    };
+    static constexpr const char* kSubtree =
+        "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) ";
+    const std::string treeValues = std::string(kSubtree) + "DELETE FROM vals WHERE key IN sub";
+    const std::string treeKeys = std::string(kSubtree) + "DELETE FROM keys WHERE id IN sub";
+    return prep(sDataVersion_, "PRAGMA data_version") &&
+           prep(sKeyExists_, "SELECT 1 FROM keys WHERE id = ?1") &&
+           prep(sFindChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2") &&
+           prep(sInsertKey_, "INSERT INTO keys(parent, name, uname) VALUES(?1, ?2, ?3)") &&
+           prep(sChildren_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY uname") &&
+           prep(sChildIds_, "SELECT id FROM keys WHERE parent = ?1") &&
+           prep(sHasChild_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1") &&
+           prep(sDeleteKey_, "DELETE FROM keys WHERE id = ?1") &&
+           prep(sDeleteKeyValues_, "DELETE FROM vals WHERE key = ?1") &&
+           prep(sTreeValues_, treeValues.c_str()) && prep(sTreeKeys_, treeKeys.c_str()) &&
+           prep(sParentOf_, "SELECT parent, name FROM keys WHERE id = ?1") &&
+           prep(sValues_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid") &&
+           prep(sGetValue_, "SELECT type, data FROM vals WHERE key = ?1 AND uname = ?2") &&
+           prep(sSetValue_,
+                "INSERT INTO vals(key, name, uname, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                "ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type, data = excluded.data") &&
+           prep(sDeleteValue_, "DELETE FROM vals WHERE key = ?1 AND uname = ?2") &&
+           prep(sBegin_, "BEGIN IMMEDIATE") && prep(sCommit_, "COMMIT") && prep(sRollback_, "ROLLBACK");
+}
+
+// The real roots and the bases of the views exist in every store.
+bool SqliteStore::createSkeleton() {
+    {
+        Query q(sKeyExists_);
+        q.bind(1, kMachineId);
+        if (q.step() == SQLITE_ROW)
+            return true;
+    }
+    if (!exec("INSERT INTO keys(id, parent, name, uname) VALUES(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
+              "(2, 0, 'HKEY_USERS', 'HKEY_USERS')"))
+        return false;
+    for (const RootInfo& r : kRoots) {
+        sqlite3_int64 id = r.realRoot;
+        for (const std::string& part : splitKeyPath(r.basePath)) {
+            sqlite3_int64 child = 0;
+            if (!findChild(id, part, child)) {
+                Query q(sInsertKey_);
+                const std::string upper = foldName(part);
+                if (!q.bind(1, id).bind(2, part).bind(3, upper).done())
+                    return false;
+                child = sqlite3_last_insert_rowid(db_);
+            }
+            id = child;
+        }
+    }
+    return true;
+}
+
+bool SqliteStore::runInitializer() {
+    NewStoreInitializer init = detail::newStoreInitializer();
+    if (init) {
+        if (!exec("SAVEPOINT fill"))
+            return false;
+        batchDepth_ = 1;  // the initializer's changes join the opening transaction
+        bool ok = true;
+        try {
+            init(*this);
+        } catch (...) {
+            ok = false;
+        }
+        while (batchDepth_ > 1)
+            RollbackBatch();
+        batchDepth_ = 0;
+        if (!ok || batchLost_) {
+            exec("ROLLBACK TO fill");
+            exec("RELEASE fill");
+            return !batchLost_;
+        }
+        if (!exec("RELEASE fill"))
+            return false;
+    }
+    return exec("INSERT OR REPLACE INTO meta(name, value) VALUES('initialized', '1')");
+}
+
+void SqliteStore::open() {
+    std::lock_guard lock(mutex_);
+    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        close();
+        return;
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db_, 0);
+
+    // Switching to WAL needs a moment alone with the file; another process may be opening it too.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    bool wal = false;
+    while (!wal) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW) {
+            const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+            wal = mode && std::string_view(mode) == "wal";
+        }
+        const int rc = sqlite3_errcode(db_);
+        sqlite3_finalize(s);
+        if (wal)
+            break;
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || std::chrono::steady_clock::now() > deadline) {
+            close();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!exec("PRAGMA synchronous=NORMAL") || !exec("BEGIN IMMEDIATE")) {
+        close();
+        return;
+    }
+    // Under the write lock: only one process creates the schema and fills a new store.
+    bool ok = exec(kSchema) && prepareAll() && createSkeleton();
+    bool initialized = false;
+    if (ok) {
+        sqlite3_stmt* s = nullptr;
+        ok = sqlite3_prepare_v2(db_, "SELECT 1 FROM meta WHERE name = 'initialized'", -1, &s, nullptr) == SQLITE_OK;
+        initialized = ok && sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_finalize(s);
+    }
+    if (ok) {
+        for (const RootInfo& r : kRoots) {
+            sqlite3_int64 id = 0;
+            ok = ok && walk(r.realRoot, splitKeyPath(r.basePath), id) == kErrorSuccess;
+            rootBase_[r.handle] = id;
+            for (sqlite3_int64 cur = id; ok && cur != 0;) {
+                protected_.insert(cur);
+                if (cur != id)
+                    baseAncestors_.insert(cur);
+                Query q(sParentOf_);
+                cur = q.bind(1, cur).step() == SQLITE_ROW ? q.integer(0) : 0;
+            }
+        }
+    }
+    if (ok) {
+        // The roots work from here on, so the initializer can use them.
+        ready_ = true;
+        for (const RootInfo& r : kRoots) {
+            KeyHandle k;
+            k.keyId = rootBase_[r.handle];
+            k.root = r.handle;
+            k.access = 0x3F;
+            handles_.emplace(r.handle, std::move(k));
+        }
+        if (!initialized)
+            ok = runInitializer();
+    }
+    if (!ok || !exec("COMMIT")) {
+        exec("ROLLBACK");
+        handles_.clear();
+        close();
+        return;
+    }
+}
+
+// ---- helpers --------------------------------------------------------------------------------
+
+void SqliteStore::refreshDataVersion() {
+    Query q(sDataVersion_);
+    if (q.step() == SQLITE_ROW)
+        lastDataVersion_ = q.integer(0);
+}
+
+bool SqliteStore::keyExists(sqlite3_int64 id) {
+    Query q(sKeyExists_);
+    return q.bind(1, id).step() == SQLITE_ROW;
+}
+
+KeyHandle* SqliteStore::live(HKey h, LONG& err) {
+    auto it = handles_.find(h);
+    if (it == handles_.end()) {
+        err = kErrorInvalidHandle;
+        return nullptr;
+    }
+    KeyHandle& k = it->second;
+    if (!k.dead) {
+        // Inside a batch this connection holds the write lock: nobody else can commit.
+        if (batchDepth_ == 0 || lastDataVersion_ < 0)
+            refreshDataVersion();
+        const Stamp now = existenceStamp();
+        if (k.verified == now)
+            return &k;
+        if (keyExists(k.keyId)) {
+            k.verified = now;
+            return &k;
+        }
+        k.dead = true;
+    }
+    err = kErrorKeyDeleted;
+    return nullptr;
+}
+
+bool SqliteStore::findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id) {
+    Query q(sFindChild_);
+    const std::string upper = foldName(name);
+    if (q.bind(1, parent).bind(2, upper).step() != SQLITE_ROW)
+        return false;
+    id = q.integer(0);
+    return true;
+}
+
+LONG SqliteStore::checkParts(const std::vector<std::string>& parts) const {
+    for (const std::string& p : parts)
+        if (utf16Length(p) > kMaxNameLength)
+            return kErrorInvalidParameter;
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::walk(sqlite3_int64 from, const std::vector<std::string>& parts, sqlite3_int64& id) {
+    id = from;
+    for (const std::string& part : parts)
+        if (!findChild(id, part, id))
+            return kErrorFileNotFound;
+    return kErrorSuccess;
+}
+
+bool SqliteStore::ensureChildren(KeyHandle& k) {
+    const Stamp now{lastDataVersion_, own_};  // refreshed by live()
+    if (k.childrenValid && k.childrenStamp == now)
+        return true;
+    k.children.clear();
+    Query q(sChildren_);
+    q.bind(1, k.keyId);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW)
+        k.children.push_back(q.text(0));
+    k.childrenValid = rc == SQLITE_DONE;
+    k.childrenStamp = now;
+    return k.childrenValid;
+}
+
+bool SqliteStore::ensureValues(KeyHandle& k) {
+    const Stamp now{lastDataVersion_, own_};  // refreshed by live()
+    if (k.valuesValid && k.valuesStamp == now)
+        return true;
+    k.values.clear();
+    Query q(sValues_);
+    q.bind(1, k.keyId);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW)
+        k.values.push_back(ValueEntry{q.text(0), static_cast<DWORD>(q.integer(1)), q.blob(2)});
+    k.valuesValid = rc == SQLITE_DONE;
+    k.valuesStamp = now;
+    return k.valuesValid;
+}
+
+HKey SqliteStore::addHandle(sqlite3_int64 keyId, HKey root, DWORD access) {
+    const HKey h = nextHandle_;
+    nextHandle_ += 4;
+    KeyHandle k;
+    k.keyId = keyId;
+    k.root = root;
+    k.access = effectiveAccess(access);
+    k.verified = existenceStamp();
+    handles_.emplace(h, std::move(k));
+    return h;
+}
+
+// A failed statement can end the whole transaction (a full disk, an I/O error); a batch that
+// was lost that way must not report success later.
+void SqliteStore::noteFailure() {
+    if (batchDepth_ > 0 && sqlite3_get_autocommit(db_)) {
+        batchLost_ = true;
+        batchDepth_ = 0;
+        ++own_;
+        ++removals_;
+    }
+}
+
+SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
+    if (s_.batchDepth_ > 0) {
+        savepoint_ = severalStatements;
+        started_ = !savepoint_ || s_.exec("SAVEPOINT change");
+    } else {
+        Query q(s_.sBegin_);
+        started_ = q.done();
+    }
+}
+
+LONG SqliteStore::Change::commit() {
+    finished_ = true;
+    if (s_.batchDepth_ > 0)
+        return !savepoint_ || s_.exec("RELEASE change") ? kErrorSuccess : kErrorCantWrite;
+    Query q(s_.sCommit_);
+    if (q.done())
+        return kErrorSuccess;
+    finished_ = false;  // roll back in the destructor
+    return kErrorCantWrite;
+}
+
+SqliteStore::Change::~Change() {
+    if (!started_ || finished_)
+        return;
+    if (s_.batchDepth_ > 0) {
+        if (savepoint_) {
+            s_.exec("ROLLBACK TO change");
+            s_.exec("RELEASE change");
+        }
+        s_.noteFailure();
+    } else if (!sqlite3_get_autocommit(s_.db_)) {
+        Query q(s_.sRollback_);
+        q.step();
+    }
+    ++s_.own_;
+    ++s_.removals_;
+}
+
+// ---- keys -----------------------------------------------------------------------------------
+
+LONG SqliteStore::RegOpenKeyExA(HKey hKey, const char* lpSubKey, DWORD, DWORD samDesired, HKey* phkResult) {
+    if (!phkResult)
+        return kErrorInvalidParameter;
+    *phkResult = 0;
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    LONG err = kErrorSuccess;
+    KeyHandle* base = live(hKey, err);
+    if (!base)
+        return err;
+    const auto parts = splitKeyPath(lpSubKey ? cleanName(lpSubKey) : std::string());
+    if ((err = checkParts(parts)) != kErrorSuccess)
+        return err;
+    sqlite3_int64 id = 0;
+    if ((err = walk(base->keyId, parts, id)) != kErrorSuccess)
+        return err;
+    *phkResult = addHandle(id, base->root, samDesired);
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const char*, DWORD, DWORD samDesired,
+                                  const SecurityAttributes*, HKey* phkResult, DWORD* lpdwDisposition) {
+    if (!phkResult || !lpSubKey)
+        return kErrorInvalidParameter;
+    *phkResult = 0;
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    LONG err = kErrorSuccess;
+    if (!handles_.count(hKey))
+        return kErrorInvalidHandle;
+    const auto parts = splitKeyPath(cleanName(lpSubKey));
+    if ((err = checkParts(parts)) != kErrorSuccess)
+        return err;
+    Change change(*this, true);
+    if (!change.started())
+        return kErrorCantWrite;
+    KeyHandle* base = live(hKey, err);
+    if (!base)
+        return err;
+    const sqlite3_int64 baseId = base->keyId;
+    const HKey root = base->root;
+    const bool mayCreate = (base->access & kKeyCreateSubKey) != 0;
+    sqlite3_int64 id = baseId;
+    bool created = false;
+    for (const std::string& part : parts) {
+        if (findChild(id, part, id))
+            continue;
+        if (!mayCreate)
+            return kErrorAccessDenied;
+        Query q(sInsertKey_);
+        const std::string upper = foldName(part);
+        if (!q.bind(1, id).bind(2, part).bind(3, upper).done())
+            return kErrorCantWrite;
+        id = sqlite3_last_insert_rowid(db_);
+        created = true;
+    }
+    if (created) {
+        changed(false);
+        if ((err = change.commit()) != kErrorSuccess)
+            return err;
+    } else {
+        change.commit();
+    }
+    *phkResult = addHandle(id, root, samDesired);
+    if (lpdwDisposition)
+        *lpdwDisposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::RegCloseKey(HKey hKey) {
+    std::lock_guard lock(mutex_);
+    if (rootInfo(hKey))
+        return ready_ ? kErrorSuccess : kErrorCantOpen;
+    return handles_.erase(hKey) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+LONG SqliteStore::deleteSubtree(sqlite3_int64 id) {
+    {
+        Query q(sTreeValues_);
+        if (!q.bind(1, id).done())
+            return kErrorCantWrite;
+    }
+    Query q(sTreeKeys_);
+    return q.bind(1, id).done() ? kErrorSuccess : kErrorCantWrite;
+}
+
+LONG SqliteStore::RegDeleteKeyA(HKey hKey, const char* lpSubKey) {
+    if (!lpSubKey)
+        return kErrorInvalidParameter;
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    if (!handles_.count(hKey))
+        return kErrorInvalidHandle;
+    const auto parts = splitKeyPath(cleanName(lpSubKey));
+    LONG err = checkParts(parts);
+    if (err != kErrorSuccess)
+        return err;
+    Change change(*this, true);
+    if (!change.started())
+        return kErrorCantWrite;
+    KeyHandle* base = live(hKey, err);
+    if (!base)
+        return err;
+    sqlite3_int64 id = 0;
+    if ((err = walk(base->keyId, parts, id)) != kErrorSuccess)
+        return err;
+    if (isProtected(id))
+        return kErrorAccessDenied;
+    {
+        Query q(sHasChild_);
+        if (q.bind(1, id).step() == SQLITE_ROW)
+            return kErrorAccessDenied;
+    }
+    {
+        Query q(sDeleteKeyValues_);
+        if (!q.bind(1, id).done())
+            return kErrorCantWrite;
+    }
+    {
+        Query q(sDeleteKey_);
+        if (!q.bind(1, id).done())
+            return kErrorCantWrite;
+    }
+    changed(true);
+    return change.commit();
+}
+
+LONG SqliteStore::DeleteTree(HKey hKey, const char* lpSubKey) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    if (!handles_.count(hKey))
+        return kErrorInvalidHandle;
+    const auto parts = splitKeyPath(lpSubKey ? cleanName(lpSubKey) : std::string());
+    LONG err = checkParts(parts);
+    if (err != kErrorSuccess)
+        return err;
+    Change change(*this, true);
+    if (!change.started())
+        return kErrorCantWrite;
+    KeyHandle* base = live(hKey, err);
+    if (!base)
+        return err;
+    sqlite3_int64 id = 0;
+    if ((err = walk(base->keyId, parts, id)) != kErrorSuccess)
+        return err;
+    if (lpSubKey) {
+        if (isProtected(id))
+            return kErrorAccessDenied;
+        if ((err = deleteSubtree(id)) != kErrorSuccess)
+            return err;
+    } else {
+        // No sub-key: empty the key but keep it, as the registry does.
+        if (isBaseAncestor(id))
+            return kErrorAccessDenied;
+        std::vector<sqlite3_int64> children;
+        {
+            Query q(sChildIds_);
+            q.bind(1, id);
+            while (q.step() == SQLITE_ROW)
+                children.push_back(q.integer(0));
+        }
+        for (sqlite3_int64 child : children)
+            if ((err = deleteSubtree(child)) != kErrorSuccess)
+                return err;
+        Query q(sDeleteKeyValues_);
+        if (!q.bind(1, id).done())
+            return kErrorCantWrite;
+    }
+    changed(true);
+    return change.commit();
+}
+
+LONG SqliteStore::RegEnumKeyA(HKey hKey, DWORD dwIndex, char* lpName, DWORD cchName) {
+    if (!lpName)
+        return kErrorInvalidParameter;
+    std::string name;
+    const LONG err = EnumKeyRaw(hKey, dwIndex, name);
+    return err == kErrorSuccess ? copyName(name, lpName, cchName) : err;
+}
+
+LONG SqliteStore::EnumKeyRaw(HKey hKey, DWORD dwIndex, std::string& name) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return err;
+    if (!(k->access & kKeyEnumerateSubKeys))
+        return kErrorAccessDenied;
+    if (!ensureChildren(*k))
+        return kErrorCantRead;
+    if (dwIndex >= k->children.size())
+        return kErrorNoMoreItems;
+    name = k->children[dwIndex];
+    return kErrorSuccess;
+}
+
+bool SqliteStore::KeyPath(HKey hKey, std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return false;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return false;
+    const sqlite3_int64 top = rootBase_[k->root];
+    std::vector<std::string> names;
+    for (sqlite3_int64 id = k->keyId; id != top;) {
+        Query q(sParentOf_);
+        if (q.bind(1, id).step() != SQLITE_ROW)
+            return false;
+        names.push_back(q.text(1));
+        id = q.integer(0);
+        if (id == 0)
+            return false;  // not below the root it was opened through
+    }
+    path = rootInfo(k->root)->name;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += '\\';
+        path += *it;
+    }
+    return true;
+}
+
+LONG SqliteStore::RegQueryInfoKeyA(HKey hKey, char* lpClass, DWORD* lpcchClass, DWORD*, DWORD* lpcSubKeys,
+                                   DWORD* lpcbMaxSubKeyLen, DWORD* lpcbMaxClassLen, DWORD* lpcValues,
+                                   DWORD* lpcbMaxValueNameLen, DWORD* lpcbMaxValueLen,
+                                   DWORD* lpcbSecurityDescriptor, void*) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return err;
+    if (!(k->access & kKeyQueryValue))
+        return kErrorAccessDenied;
+    if (!ensureChildren(*k) || !ensureValues(*k))
+        return kErrorCantRead;
+    // Lengths are in the units of the ANSI functions' buffers, so a caller can size them by it.
+    std::size_t maxKey = 0, maxName = 0, maxData = 0;
+    for (const std::string& c : k->children)
+        maxKey = std::max(maxKey, c.size());
+    for (const ValueEntry& v : k->values) {
+        maxName = std::max(maxName, v.name.size());
+        maxData = std::max(maxData, isStringType(v.type) ? ansiData(v.type, v.data).size() : v.data.size());
+    }
+    if (lpcchClass) {
+        if (lpClass && *lpcchClass > 0)
+            lpClass[0] = '\0';
+        *lpcchClass = 0;
+    }
+    if (lpcSubKeys)
+        *lpcSubKeys = static_cast<DWORD>(k->children.size());
+    if (lpcbMaxSubKeyLen)
+        *lpcbMaxSubKeyLen = static_cast<DWORD>(maxKey);
+    if (lpcbMaxClassLen)
+        *lpcbMaxClassLen = 0;
+    if (lpcValues)
+        *lpcValues = static_cast<DWORD>(k->values.size());
+    if (lpcbMaxValueNameLen)
+        *lpcbMaxValueNameLen = static_cast<DWORD>(maxName);
+    if (lpcbMaxValueLen)
+        *lpcbMaxValueLen = static_cast<DWORD>(maxData);
+    if (lpcbSecurityDescriptor)
+        *lpcbSecurityDescriptor = 0;
+    return kErrorSuccess;
+}
+
+// ---- values ---------------------------------------------------------------------------------
+
+LONG SqliteStore::setValue(HKey hKey, const std::string& rawName, DWORD type, const std::uint8_t* data,
+                           std::size_t size) {
+    if ((!data && size) || size > static_cast<std::size_t>(INT_MAX))
+        return kErrorInvalidParameter;
+    const std::string name = cleanName(rawName);
+    if (utf16Length(name) > kMaxValueNameLength)
+        return kErrorInvalidParameter;
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    auto it = handles_.find(hKey);
+    if (it == handles_.end())
+        return kErrorInvalidHandle;
+    if (!it->second.dead && !(it->second.access & kKeySetValue))
+        return kErrorAccessDenied;
+    Change change(*this, false);
+    if (!change.started())
+        return kErrorCantWrite;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return err;
+    Query q(sSetValue_);
+    const std::string upper = foldName(name);
+    if (!q.bind(1, k->keyId).bind(2, name).bind(3, upper).bind(4, sqlite3_int64{type}).bindBlob(5, data, size).done())
+        return kErrorCantWrite;
+    changed(false);
+    return change.commit();
+}
+
+LONG SqliteStore::queryValue(HKey hKey, const std::string& rawName, DWORD& type, std::vector<std::uint8_t>& data) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return err;
+    if (!(k->access & kKeyQueryValue))
+        return kErrorAccessDenied;
+    Query q(sGetValue_);
+    const std::string upper = foldName(cleanName(rawName));
+    const int rc = q.bind(1, k->keyId).bind(2, upper).step();
+    if (rc == SQLITE_DONE)
+        return kErrorFileNotFound;
+    if (rc != SQLITE_ROW)
+        return kErrorCantRead;
+    type = static_cast<DWORD>(q.integer(0));
+    data = q.blob(1);
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::RegQueryValueExA(HKey hKey, const char* lpValueName, DWORD*, DWORD* lpType, std::uint8_t* lpData,
+                                   DWORD* lpcbData) {
+    if (lpData && !lpcbData)
+        return kErrorInvalidParameter;
+    DWORD type = 0;
+    std::vector<std::uint8_t> stored;
+    const LONG err = queryValue(hKey, lpValueName ? lpValueName : "", type, stored);
+    if (err != kErrorSuccess)
+        return err;
+    if (lpType)
+        *lpType = type;
+    return deliver(ansiData(type, stored), lpData, lpcbData);
+}
+
+LONG SqliteStore::QueryValueRaw(HKey hKey, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) {
+    return queryValue(hKey, name, type, data);
+}
+
+LONG SqliteStore::RegSetValueExA(HKey hKey, const char* lpValueName, DWORD, DWORD dwType, const std::uint8_t* lpData,
+                                 DWORD cbData) {
+    if (!lpData && cbData)
+        return kErrorInvalidParameter;
+    const std::string name = lpValueName ? lpValueName : "";
+    if (!isStringType(dwType))
+        return setValue(hKey, name, dwType, lpData, cbData);
+    const std::string wide = text::utf8ToUtf16le(
+        std::string_view(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0));
+    return setValue(hKey, name, dwType, reinterpret_cast<const std::uint8_t*>(wide.data()), wide.size());
+}
+
+LONG SqliteStore::SetValueRaw(HKey hKey, const std::string& name, DWORD type, const std::uint8_t* data,
+                              std::size_t size) {
+    return setValue(hKey, name, type, data, size);
+}
+
+LONG SqliteStore::RegDeleteValueA(HKey hKey, const char* lpValueName) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    auto it = handles_.find(hKey);
+    if (it == handles_.end())
+        return kErrorInvalidHandle;
+    if (!it->second.dead && !(it->second.access & kKeySetValue))
+        return kErrorAccessDenied;
+    Change change(*this, false);
+    if (!change.started())
+        return kErrorCantWrite;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return err;
+    Query q(sDeleteValue_);
+    const std::string upper = foldName(cleanName(lpValueName ? lpValueName : ""));
+    if (!q.bind(1, k->keyId).bind(2, upper).done())
+        return kErrorCantWrite;
+    if (sqlite3_changes(db_) == 0)
+        return kErrorFileNotFound;
+    changed(false);
+    return change.commit();
+}
+
+LONG SqliteStore::EnumValueRaw(HKey hKey, DWORD dwIndex, std::string& name, DWORD& type,
+                               std::vector<std::uint8_t>& data) {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    LONG err = kErrorSuccess;
+    KeyHandle* k = live(hKey, err);
+    if (!k)
+        return err;
+    if (!(k->access & kKeyQueryValue))
+        return kErrorAccessDenied;
+    if (!ensureValues(*k))
+        return kErrorCantRead;
+    if (dwIndex >= k->values.size())
+        return kErrorNoMoreItems;
+    const ValueEntry& v = k->values[dwIndex];
+    name = v.name;
+    type = v.type;
+    data = v.data;
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::RegEnumValueA(HKey hKey, DWORD dwIndex, char* lpValueName, DWORD* lpcchValueName, DWORD*,
+                                DWORD* lpType, std::uint8_t* lpData, DWORD* lpcbData) {
+    if (!lpValueName || !lpcchValueName || (lpData && !lpcbData))
+        return kErrorInvalidParameter;
+    std::string name;
+    DWORD type = 0;
+    std::vector<std::uint8_t> stored;
+    LONG err = EnumValueRaw(hKey, dwIndex, name, type, stored);
+    if (err != kErrorSuccess)
+        return err;
+    if ((err = copyName(name, lpValueName, *lpcchValueName)) != kErrorSuccess)
+        return err;
+    *lpcchValueName = static_cast<DWORD>(name.size());
+    if (lpType)
+        *lpType = type;
+    return deliver(ansiData(type, stored), lpData, lpcbData);
+}
+
+// ---- batches --------------------------------------------------------------------------------
+
+LONG SqliteStore::BeginBatch() {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    if (batchDepth_ == 0) {
+        Query q(sBegin_);
+        if (!q.done())
+            return kErrorCantWrite;
+        batchLost_ = false;
+        refreshDataVersion();  // what others committed before the batch began
+    } else if (!exec(("SAVEPOINT batch" + std::to_string(batchDepth_)).c_str())) {
+        return kErrorCantWrite;
+    }
+    ++batchDepth_;
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::CommitBatch() {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    if (batchLost_) {
+        batchLost_ = false;
+        return kErrorCantWrite;
+    }
+    if (batchDepth_ == 0)
+        return kErrorInvalidParameter;
+    if (batchDepth_ > 1) {
+        --batchDepth_;
+        return exec(("RELEASE batch" + std::to_string(batchDepth_)).c_str()) ? kErrorSuccess : kErrorCantWrite;
+    }
+    bool committed;
+    {
+        Query q(sCommit_);
+        committed = q.done();
+    }
+    batchDepth_ = 0;
+    if (committed)
+        return kErrorSuccess;
+    // The transaction stays open on a failed commit; end it so the store stays usable.
+    Query q(sRollback_);
+    q.step();
+    ++own_;
+    ++removals_;
+    return kErrorCantWrite;
+}
+
+LONG SqliteStore::RollbackBatch() {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    if (batchLost_) {
+        batchLost_ = false;
+        return kErrorSuccess;
+    }
+    if (batchDepth_ == 0)
+        return kErrorInvalidParameter;
+    --batchDepth_;
+    bool ok;
+    if (batchDepth_ > 0) {
+        const std::string name = "batch" + std::to_string(batchDepth_);
+        ok = exec(("ROLLBACK TO " + name).c_str()) && exec(("RELEASE " + name).c_str());
+    } else {
+        Query q(sRollback_);
+        ok = q.done();
+    }
+    ++own_;
+    ++removals_;
+    // Ids of keys created in the batch may be given out again; handles to them must stay dead.
+    for (auto& [h, k] : handles_)
+        if (!k.dead && !keyExists(k.keyId))
+            k.dead = true;
+    return ok ? kErrorSuccess : kErrorCantWrite;
+}
+
+}  // namespace
+
+std::unique_ptr<RegistryService> openStore(const std::string& path) {
+    auto store = std::make_unique<SqliteStore>(path);
+    store->open();
+    return store;
+}
+
+}  // namespace karvo::reg

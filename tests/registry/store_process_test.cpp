@@ -1,0 +1,204 @@
+// The store shared by several processes: concurrent writers and readers, a writer killed in the
+// middle of a batch, the one-time filling of a new store, and a store that cannot be opened.
+#include "store_support.h"
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace karvo::test {
+namespace {
+
+// Runs body in a child process; the child's exit status is 0 when body returns true.
+pid_t spawn(const std::function<bool()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        bool ok = false;
+        try {
+            ok = body();
+        } catch (...) {
+        }
+        _exit(ok ? 0 : 1);
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Fills keys Writer<n>\K<i> with one value each, checking on the way that enumeration of the
+// shared parent never shows a torn or unordered list.
+bool writeAndEnumerate(const std::string& file, int writer, int count) {
+    auto s = openStore(file);
+    for (int i = 0; i < count; ++i) {
+        HKey k = 0;
+        const std::string p = "Shared\\Writer" + std::to_string(writer) + "\\K" + std::to_string(i);
+        if (s->RegCreateKeyExA(kHkeyCurrentUser, p.c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr) != kErrorSuccess)
+            return false;
+        const std::uint8_t v[4] = {static_cast<std::uint8_t>(i), 0, 0, 0};
+        if (s->SetValueRaw(k, "n", kRegDword, v, 4) != kErrorSuccess)
+            return false;
+        s->RegCloseKey(k);
+        HKey shared = 0;
+        if (s->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyRead, &shared) != kErrorSuccess)
+            return false;
+        std::string prev, name;
+        for (DWORD j = 0; s->EnumKeyRaw(shared, j, name) == kErrorSuccess; ++j) {
+            if (j > 0 && !(prev < name))
+                return false;
+            prev = name;
+        }
+        s->RegCloseKey(shared);
+    }
+    return true;
+}
+
+TEST_F(StoreTest, TwoProcessesWriteAndEnumerateAtOnce) {
+    constexpr int kCount = 150;
+    const pid_t a = spawn([&] { return writeAndEnumerate(file, 1, kCount); });
+    const pid_t b = spawn([&] { return writeAndEnumerate(file, 2, kCount); });
+    EXPECT_TRUE(writeAndEnumerate(file, 3, kCount));
+    EXPECT_EQ(waitFor(a), 0);
+    EXPECT_EQ(waitFor(b), 0);
+    for (int w = 1; w <= 3; ++w) {
+        HKey h = 0;
+        ASSERT_EQ(open(kHkeyCurrentUser, "Shared\\Writer" + std::to_string(w), kKeyRead, h), kErrorSuccess);
+        EXPECT_EQ(subKeys(h).size(), static_cast<std::size_t>(kCount)) << w;
+        reg.RegCloseKey(h);
+    }
+}
+
+TEST_F(StoreTest, KilledBatchLeavesNoTrace) {
+    HKey h = create(kHkeyCurrentUser, "Before");
+    ASSERT_EQ(setSz(h, "v", "kept"), kErrorSuccess);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = spawn([&] {
+        auto s = openStore(file);
+        if (s->BeginBatch() != kErrorSuccess)
+            return false;
+        std::vector<std::uint8_t> blob(2000, 0x5A);
+        for (int i = 0;; ++i) {
+            HKey k = 0;
+            const std::string p = "Batch\\Key" + std::to_string(i);
+            s->RegCreateKeyExA(kHkeyCurrentUser, p.c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr);
+            s->SetValueRaw(k, "data", kRegBinary, blob.data(), blob.size());
+            s->RegCloseKey(k);
+            if (i == 3000) {
+                const char c = 'x';
+                if (write(ready[1], &c, 1) != 1)
+                    return false;
+            }
+        }
+    });
+    close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);  // well inside the batch, with pages spilled to the log
+    close(ready[0]);
+    kill(child, SIGKILL);
+    EXPECT_EQ(waitFor(child), 128 + SIGKILL);
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+
+    auto after = openStore(file);
+    HKey k = 0;
+    EXPECT_EQ(after->RegOpenKeyExA(kHkeyCurrentUser, "Batch", 0, kKeyRead, &k), kErrorFileNotFound);
+    ASSERT_EQ(after->RegOpenKeyExA(kHkeyCurrentUser, "Before", 0, kKeyRead, &k), kErrorSuccess);
+    DWORD size = 0;
+    EXPECT_EQ(after->RegQueryValueExA(k, "v", nullptr, nullptr, nullptr, &size), kErrorSuccess);
+    // And the store still takes changes.
+    HKey w = 0;
+    EXPECT_EQ(after->RegCreateKeyExA(kHkeyCurrentUser, "After", 0, "", 0, 0x3F, nullptr, &w, nullptr), kErrorSuccess);
+}
+
+TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
+    TempDir dir;
+    const std::string file = (dir / "shared.db").string();
+    setNewStoreInitializer([](RegistryService& r) {
+        ASSERT_EQ(r.BeginBatch(), kErrorSuccess);
+        HKey h = 0;
+        r.RegCreateKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, "", 0, 0x3F, nullptr, &h, nullptr);
+        // Counts the fillings: a second one would find the value and mark it.
+        DWORD type = 0;
+        std::vector<std::uint8_t> data;
+        const bool seen = r.QueryValueRaw(h, "count", type, data) == kErrorSuccess;
+        const std::uint8_t n[4] = {static_cast<std::uint8_t>(seen ? 2 : 1), 0, 0, 0};
+        r.SetValueRaw(h, "count", kRegDword, n, 4);
+        usleep(200000);  // long enough for the other processes to try too
+        r.RegCloseKey(h);
+        ASSERT_EQ(r.CommitBatch(), kErrorSuccess);
+    });
+    std::vector<pid_t> children;
+    for (int i = 0; i < 3; ++i)
+        children.push_back(spawn([&] {
+            auto s = openStore(file);
+            HKey h = 0;
+            // Whoever opens the store finds it filled.
+            return s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, kKeyRead, &h) == kErrorSuccess;
+        }));
+    for (pid_t p : children)
+        EXPECT_EQ(waitFor(p), 0);
+    auto s = openStore(file);
+    setNewStoreInitializer(nullptr);
+    HKey h = 0;
+    ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, kKeyRead, &h), kErrorSuccess);
+    DWORD type = 0;
+    std::vector<std::uint8_t> data;
+    ASSERT_EQ(s->QueryValueRaw(h, "count", type, data), kErrorSuccess);
+    EXPECT_EQ(data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(s->BeginBatch(), kErrorSuccess);  // the initializer left no batch open
+    EXPECT_EQ(s->CommitBatch(), kErrorSuccess);
+}
+
+TEST(StoreCreation, UnusableStoreFailsEveryCall) {
+    TempDir dir;
+    writeFile(dir / "garbage.db", std::string(4096, 'x'));
+    for (const std::string& file : {dir.str(), (dir / "garbage.db").string(), (dir / "no\\dir/x/y.db").string()}) {
+        auto s = openStore(file);
+        ASSERT_NE(s, nullptr);
+        HKey h = 0;
+        EXPECT_NE(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE", 0, kKeyRead, &h), kErrorSuccess) << file;
+        EXPECT_NE(s->RegCreateKeyExA(kHkeyCurrentUser, "X", 0, "", 0, 0x3F, nullptr, &h, nullptr), kErrorSuccess);
+        std::string name;
+        EXPECT_NE(s->EnumKeyRaw(kHkeyLocalMachine, 0, name), kErrorSuccess);
+        EXPECT_NE(s->SetValueRaw(kHkeyCurrentUser, "v", kRegSz, nullptr, 0), kErrorSuccess);
+        EXPECT_NE(s->BeginBatch(), kErrorSuccess);
+        EXPECT_FALSE(s->KeyPath(kHkeyLocalMachine, name));
+        EXPECT_EQ(s->RegCloseKey(0), kErrorInvalidHandle);
+    }
+}
+
+TEST(StoreCreation, DefaultPathFollowsTheEnvironment) {
+    TempDir dir;
+    {
+        ScopedEnv reg("KARVO_REGISTRY", (dir / "a/b/store.db").string());
+        EXPECT_EQ(defaultStorePath(), (dir / "a/b/store.db").string());
+        EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b"));
+    }
+    ScopedEnv reg("KARVO_REGISTRY", "");
+    ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+    EXPECT_EQ(defaultStorePath(), (dir / "data/karvo/registry.db").string());
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "data/karvo"));
+    ScopedEnv relative("XDG_DATA_HOME", "relative");
+    ScopedEnv home("HOME", (dir / "home").string());
+    EXPECT_EQ(defaultStorePath(), (dir / "home/.local/share/karvo/registry.db").string());
+}
+
+}  // namespace
+}  // namespace karvo::test
