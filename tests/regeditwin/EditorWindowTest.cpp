@@ -1,0 +1,284 @@
+#include "StoreFixture.h"
+#include "platform/MsgBox.h"
+#include "platform/regedit/window/RegistryEditorWindow.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using namespace karvo;
+using namespace karvo::regedit;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// Answers the window's questions from queues, as a user would type them.
+class ScriptedPrompts : public EditorPrompts {
+public:
+    std::optional<QString> askText(QWidget*, const QString&, const QString&, const QString& initial, bool) override {
+        offered.push_back(initial);
+        return next(texts);
+    }
+    std::optional<QString> openRegFile(QWidget*) override { return next(files); }
+    std::optional<QString> saveRegFile(QWidget*, const QString&) override { return next(files); }
+    std::optional<FindQuery> askFind(QWidget*, const FindQuery&) override { return query; }
+
+    std::deque<std::optional<QString>> texts;
+    std::deque<std::optional<QString>> files;
+    std::optional<FindQuery> query;
+    std::vector<QString> offered;
+
+private:
+    static std::optional<QString> next(std::deque<std::optional<QString>>& queue) {
+        if (queue.empty())
+            return std::nullopt;
+        auto v = queue.front();
+        queue.pop_front();
+        return v;
+    }
+};
+
+class EditorWindow : public test::StoreTest {
+protected:
+    EditorWindow() : window(store(), &prompts) {}
+
+    void trigger(const char* action) {
+        auto* a = window.findChild<QAction*>(action);
+        ASSERT_NE(nullptr, a) << action;
+        a->trigger();
+    }
+    QStringList valueRows() {
+        auto* list = window.findChild<QTreeWidget*>("lvwValues");
+        QStringList rows;
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* it = list->topLevelItem(i);
+            rows << it->text(0) + "|" + it->text(1) + "|" + it->text(2);
+        }
+        return rows;
+    }
+    QString lastBox() const { return boxes.shown.empty() ? QString() : boxes.shown.back().text; }
+
+    platform::RecordingMessageBoxes boxes;
+    ScriptedPrompts prompts;
+    RegistryEditorWindow window;
+};
+
+}  // namespace
+
+TEST_F(EditorWindow, OpensOnComputerWithTheRootsUnread) {
+    EXPECT_EQ("frmRegistryEditor", window.objectName());
+    auto* tree = window.findChild<QTreeWidget*>("tvwKeys");
+    ASSERT_EQ(1, tree->topLevelItemCount());
+    QTreeWidgetItem* computer = tree->topLevelItem(0);
+    EXPECT_EQ("Computer", computer->text(0));
+    QStringList roots;
+    for (int i = 0; i < computer->childCount(); ++i) {
+        roots << computer->child(i)->text(0);
+        EXPECT_EQ(0, computer->child(i)->childCount());  // read on the first expansion only
+    }
+    EXPECT_EQ(QStringList({"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+                           "HKEY_CURRENT_CONFIG"}),
+              roots);
+    EXPECT_EQ("Computer", window.addressText());
+}
+
+TEST_F(EditorWindow, AddressBarJumpsToTypedPaths) {
+    putRaw("Software\\Karvo", "n", reg::kRegDword, {42, 0, 0, 0});
+    auto* address = window.findChild<QLineEdit*>("txtAddress");
+    address->setText("  computer\\hkcu\\SOFTWARE\\karvo");
+    emit address->returnPressed();
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo", window.currentKey().fullPath());
+    EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\Software\\Karvo", window.addressText());
+    EXPECT_EQ(QStringList({"(Default)|REG_SZ|(value not set)", "n|REG_DWORD|0x0000002a (42)"}), valueRows());
+
+    EXPECT_FALSE(window.navigateTo("HKEY_CURRENT_USER\\Software\\Nowhere\\Deeper"));
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software", window.currentKey().fullPath());
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(window.navigateTo("HKEY_NOWHERE\\x"));
+    EXPECT_EQ(1u, boxes.shown.size());
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software", window.currentKey().fullPath());
+}
+
+TEST_F(EditorWindow, NewValuesOfEachTypeAreNamedAndEdited) {
+    makeKey("E");
+    ASSERT_TRUE(window.navigateTo("HKCU\\E"));
+    const struct {
+        const char* action;
+        const char* name;
+        const char* typed;
+        reg::DWORD type;
+        Bytes stored;
+        const char* shown;
+    } cases[] = {
+        {"actNewString", "s", "text", reg::kRegSz, wide("text"), "text"},
+        {"actNewExpandString", "e", "%HOME%", reg::kRegExpandSz, wide("%HOME%"), "%HOME%"},
+        {"actNewMultiString", "m", "a\nb", reg::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "a b"},
+        {"actNewBinary", "b", "de ad", reg::kRegBinary, {0xde, 0xad}, "de ad"},
+        {"actNewDword", "d", "ff", reg::kRegDword, {0xff, 0, 0, 0}, "0x000000ff (255)"},
+        {"actNewQword", "q", "1", reg::kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}, "0x00000001 (1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        prompts.texts = {QString(c.name)};  // the new value's name
+        trigger(c.action);
+        ASSERT_EQ(std::optional<std::string>(c.name), window.currentValue());
+        prompts.texts = {QString(c.typed)};
+        trigger("actModify");
+        const auto stored = raw("E", c.name);
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(c.type, stored->first);
+        EXPECT_EQ(c.stored, stored->second);
+        EXPECT_TRUE(valueRows().contains(QString("%1|%2|%3").arg(c.name, typeName(c.type).c_str(), c.shown)));
+    }
+    EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
+
+    // A number that does not fit is refused and the value kept.
+    window.selectValue("d");
+    prompts.texts = {QString("1ffffffff")};
+    trigger("actModify");
+    EXPECT_EQ(1u, boxes.shown.size());
+    EXPECT_EQ(Bytes({0xff, 0, 0, 0}), raw("E", "d")->second);
+
+    // The unset default value becomes a string when given data.
+    window.selectValue("");
+    prompts.texts = {QString("dflt")};
+    trigger("actModify");
+    EXPECT_EQ(wide("dflt"), raw("E", "")->second);
+}
+
+TEST_F(EditorWindow, KeysAreCreatedRenamedAndDeletedWithConfirmation) {
+    makeKey("R");
+    ASSERT_TRUE(window.navigateTo("HKCU\\R"));
+    prompts.texts = {QString("Made")};
+    trigger("actNewKey");
+    EXPECT_EQ("New Key #1", prompts.offered.back());
+    EXPECT_TRUE(keyExists("R\\Made"));
+    EXPECT_EQ("HKEY_CURRENT_USER\\R\\Made", window.currentKey().fullPath());
+
+    putString("R\\Made\\Inner", "v", "1");
+    prompts.texts = {QString("Renamed")};
+    trigger("actRename");
+    EXPECT_FALSE(keyExists("R\\Made"));
+    EXPECT_EQ(wide("1"), raw("R\\Renamed\\Inner", "v")->second);
+    EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\R\\Renamed", window.addressText());
+
+    boxes.answers = {platform::vbNo};
+    trigger("actDelete");
+    EXPECT_TRUE(keyExists("R\\Renamed"));
+    boxes.answers = {platform::vbYes};
+    trigger("actDelete");
+    EXPECT_FALSE(keyExists("R\\Renamed"));
+    EXPECT_EQ("HKEY_CURRENT_USER\\R", window.currentKey().fullPath());
+    EXPECT_EQ(2u, boxes.shown.size());
+    EXPECT_EQ("Confirm Key Delete", boxes.shown.back().caption);
+}
+
+TEST_F(EditorWindow, FailuresAreShownWithTheServicesReason) {
+    putString("V", "a", "1");
+    putString("V", "b", "2");
+    ASSERT_TRUE(window.navigateTo("HKCU\\V"));
+    window.selectValue("a");
+    prompts.texts = {QString("B")};
+    trigger("actRename");
+    ASSERT_EQ(1u, boxes.shown.size());
+    EXPECT_TRUE(lastBox().contains("already exists"));
+    EXPECT_EQ(wide("1"), raw("V", "a")->second);
+
+    // The key disappears behind the window's back: the next change reports the store's error.
+    window.selectValue("b");
+    ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "V"));
+    prompts.texts = {QString("x")};
+    trigger("actModify");
+    ASSERT_EQ(2u, boxes.shown.size());
+    EXPECT_TRUE(lastBox().contains("Error 2: The system cannot find the file specified.")) << lastBox().toStdString();
+
+    // F5 shows the nearest key that is left.
+    trigger("actRefresh");
+    EXPECT_EQ("HKEY_CURRENT_USER", window.currentKey().fullPath());
+}
+
+TEST_F(EditorWindow, ValuesAreRenamedAndDeleted) {
+    putRaw("V", "old", reg::kRegBinary, {9});
+    ASSERT_TRUE(window.navigateTo("HKCU\\V"));
+    window.selectValue("old");
+    prompts.texts = {QString("new")};
+    trigger("actRename");
+    EXPECT_FALSE(raw("V", "old"));
+    EXPECT_EQ(Bytes({9}), raw("V", "new")->second);
+    EXPECT_EQ(std::optional<std::string>("new"), window.currentValue());
+    boxes.answers = {platform::vbYes};
+    trigger("actDelete");
+    EXPECT_FALSE(raw("V", "new"));
+    EXPECT_TRUE(keyExists("V"));  // the value went, not the key
+    EXPECT_EQ(QStringList({"(Default)|REG_SZ|(value not set)"}), valueRows());
+}
+
+TEST_F(EditorWindow, ExportAndImportGoThroughTheFileMenu) {
+    putString("X\\Sub", "s", "text");
+    putRaw("X", "d", reg::kRegDword, {1, 0, 0, 0});
+    ASSERT_TRUE(window.navigateTo("HKCU\\X"));
+    const QString file = QString::fromStdString((dir_ / "x.reg").string());
+    prompts.files = {file};
+    trigger("actExport");
+    EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
+    const std::string exported = test::readFile(dir_ / "x.reg");
+    ASSERT_GE(exported.size(), 2u);
+    EXPECT_EQ("\xff\xfe", exported.substr(0, 2));
+    EXPECT_NE(std::string::npos, exported.find(text::utf8ToUtf16le("[HKEY_CURRENT_USER\\X\\Sub]")));
+
+    ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "X"));
+    trigger("actRefresh");
+    prompts.files = {file};
+    trigger("actImport");
+    EXPECT_EQ(wide("text"), raw("X\\Sub", "s")->second);
+    EXPECT_EQ(Bytes({1, 0, 0, 0}), raw("X", "d")->second);
+    ASSERT_EQ(1u, boxes.shown.size());  // the note that it worked
+    EXPECT_TRUE(window.navigateTo("HKCU\\X\\Sub"));  // the tree shows the imported keys
+}
+
+TEST_F(EditorWindow, ABadRegFileIsRefusedWithNothingChanged) {
+    putString("Y", "keep", "1");
+    const auto bad = dir_ / "bad.reg";
+    test::writeFile(bad, "Windows Registry Editor Version 5.00\r\n\r\n"
+                         "[HKEY_CURRENT_USER\\Y]\r\n\"keep\"=\"2\"\r\n\"new\"=dword:nothex\r\n");
+    prompts.files = {QString::fromStdString(bad.string())};
+    trigger("actImport");
+    ASSERT_EQ(1u, boxes.shown.size());
+    EXPECT_TRUE(lastBox().contains("bad.reg")) << lastBox().toStdString();
+    EXPECT_EQ(wide("1"), raw("Y", "keep")->second);
+    EXPECT_FALSE(raw("Y", "new"));
+    // A missing file is reported too, and a cancelled dialog does nothing.
+    EXPECT_FALSE(window.importFile(QString::fromStdString((dir_ / "none.reg").string())));
+    EXPECT_EQ(2u, boxes.shown.size());
+    trigger("actImport");
+    EXPECT_EQ(2u, boxes.shown.size());
+}
+
+TEST_F(EditorWindow, FindNextWithF3) {
+    putString("Find\\One", "x", "target data");
+    makeKey("Find\\Two\\target key");
+    ASSERT_TRUE(window.navigateTo("HKCU\\Find"));
+    FindQuery q;
+    q.text = "TARGET";
+    prompts.query = q;
+    trigger("actFind");
+    EXPECT_EQ("HKEY_CURRENT_USER\\Find\\One", window.currentKey().fullPath());
+    EXPECT_EQ(std::optional<std::string>("x"), window.currentValue());
+    auto* f3 = window.findChild<QAction*>("actFindNext");
+    EXPECT_EQ(QKeySequence(Qt::Key_F3), f3->shortcut());
+    f3->trigger();
+    EXPECT_EQ("HKEY_CURRENT_USER\\Find\\Two\\target key", window.currentKey().fullPath());
+}
+
+TEST_F(EditorWindow, ReopensAtTheLastKey) {
+    makeKey("Software\\Last");
+    ASSERT_TRUE(window.navigateTo("HKCU\\software\\last"));
+    window.close();
+    RegistryEditorWindow second(store(), &prompts);
+    second.restoreLastKey();
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Last", second.currentKey().fullPath());
+}
