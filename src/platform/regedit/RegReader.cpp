@@ -1,0 +1,1001 @@
+// The .reg reader: checks a whole file first, then applies it in one batch.
+//
+// The file is read twice from its source in fixed-size chunks (once to check, once to apply), so
+// memory stays flat however large the file is; only the value being read is held in full.
+#include "platform/regedit/RegFile.h"
+
+#include "registry/TextCodec.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace karvo::regfile {
+
+using reg::DWORD;
+using reg::HKey;
+using reg::LONG;
+
+namespace detail {
+
+namespace {
+
+// Where the bytes come from; read twice (check, then apply).
+class Source {
+public:
+    virtual ~Source() = default;
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+    virtual bool restart() = 0;
+    virtual const std::string& error() const {
+        static const std::string none;
+        return none;
+    }
+};
+
+// What a pass does with the changes it reads; each answers "" or what went wrong.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual std::string openKey(HKey root, const char* rootName, const std::string& path) = 0;
+    virtual std::string deleteKey(HKey root, const char* rootName, const std::string& path) = 0;
+    virtual std::string setValue(const std::string& name, DWORD type, const std::string& data) = 0;
+    virtual std::string deleteValue(const std::string& name) = 0;
+};
+
+// 8-bit text is UTF-8 unless some of it is not valid UTF-8; then the whole file is Windows-1252.
+enum class Encoding { Utf16, Utf8, Windows1252 };
+
+struct Detected {
+    Encoding encoding = Encoding::Utf8;
+    std::size_t skip = 0;  // the byte-order mark
+    std::string problem;
+};
+
+struct PassResult {
+    bool ok = true;
+    std::uint64_t line = 0;
+    std::string problem;
+    bool importsNothing = false;
+    bool allUtf8 = true;
+};
+
+constexpr std::size_t kChunkBytes = 256 * 1024;
+// Windows' own limit on a key name component, in characters.
+constexpr std::size_t kMaxKeyComponent = 255;
+// Windows' limit on a value name, in characters.
+constexpr std::size_t kMaxValueName = 16383;
+
+struct RootName {
+    const char* name;
+    HKey handle;
+};
+
+constexpr std::array<RootName, 6> kRoots{{
+    {"HKEY_CLASSES_ROOT", reg::kHkeyClassesRoot},
+    {"HKEY_CURRENT_USER", reg::kHkeyCurrentUser},
+    {"HKEY_LOCAL_MACHINE", reg::kHkeyLocalMachine},
+    {"HKEY_USERS", reg::kHkeyUsers},
+    {"HKEY_CURRENT_CONFIG", reg::kHkeyCurrentConfig},
+    {"HKEY_DYN_DATA", reg::kHkeyDynData},
+}};
+
+constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+
+template <class C>
+constexpr bool isBlank(C c) {
+    return c == C(' ') || c == C('\t');
+}
+
+template <class C>
+int hexDigit(C c) {
+    if (c >= C('0') && c <= C('9'))
+        return static_cast<int>(c - C('0'));
+    if (c >= C('a') && c <= C('f'))
+        return static_cast<int>(c - C('a')) + 10;
+    if (c >= C('A') && c <= C('F'))
+        return static_cast<int>(c - C('A')) + 10;
+    return -1;
+}
+
+template <class C>
+std::basic_string_view<C> trimLeft(std::basic_string_view<C> s) {
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    return s.substr(i);
+}
+
+template <class C>
+std::basic_string_view<C> trimRight(std::basic_string_view<C> s) {
+    std::size_t n = s.size();
+    while (n > 0 && isBlank(s[n - 1]))
+        --n;
+    return s.substr(0, n);
+}
+
+// Compares code units with an ASCII text.
+template <class C>
+bool equalsAscii(std::basic_string_view<C> s, std::string_view ascii) {
+    if (s.size() != ascii.size())
+        return false;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (s[i] != C(static_cast<unsigned char>(ascii[i])))
+            return false;
+    return true;
+}
+
+template <class C>
+bool startsWithAscii(std::basic_string_view<C> s, std::string_view ascii) {
+    return s.size() >= ascii.size() && equalsAscii(s.substr(0, ascii.size()), ascii);
+}
+
+template <class C>
+bool equalsAsciiNoCase(std::basic_string_view<C> s, std::string_view ascii) {
+    if (s.size() != ascii.size())
+        return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        C c = s[i];
+        if (c >= C('a') && c <= C('z'))
+            c = static_cast<C>(c - C('a') + C('A'));
+        if (c != C(static_cast<unsigned char>(ascii[i])))
+            return false;
+    }
+    return true;
+}
+
+void appendLe(std::string& out, std::u16string_view units) {
+    for (char16_t u : units) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    }
+}
+
+std::size_t countCodePoints(std::string_view utf8) {
+    std::size_t n = 0;
+    for (char c : utf8)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+// ---- reading lines ---------------------------------------------------------------------------
+
+// Splits the source into lines (CR LF, LF or a lone CR end a line; the last line needs no end).
+// A returned line stays valid until the next call.
+template <class C>
+class LineReader {
+public:
+    LineReader(Source& source, std::size_t skipBytes) : source_(source), skip_(skipBytes) {
+        raw_.resize(kChunkBytes);
+    }
+
+    bool next(std::basic_string_view<C>& line) {
+        carry_.clear();
+        bool carrying = false;
+        for (;;) {
+            if (pos_ == len_ && !fill()) {
+                if (!carrying)
+                    return false;
+                line = carry_;
+                return true;
+            }
+            if (skipLf_) {
+                skipLf_ = false;
+                if (data_[pos_] == C('\n')) {
+                    ++pos_;
+                    continue;
+                }
+            }
+            std::size_t i = pos_;
+            while (i < len_ && data_[i] != C('\n') && data_[i] != C('\r'))
+                ++i;
+            if (i == len_) {
+                carry_.append(data_ + pos_, len_ - pos_);
+                carrying = true;
+                pos_ = len_;
+                continue;
+            }
+            if (carrying) {
+                carry_.append(data_ + pos_, i - pos_);
+                line = carry_;
+            } else {
+                line = std::basic_string_view<C>(data_ + pos_, i - pos_);
+            }
+            pos_ = i + 1;
+            if (data_[i] == C('\r')) {
+                if (pos_ < len_) {
+                    if (data_[pos_] == C('\n'))
+                        ++pos_;
+                } else {
+                    skipLf_ = true;
+                }
+            }
+            return true;
+        }
+    }
+
+    // The source could not be read, or (UTF-16) it ended inside a character.
+    const std::string& error() const { return error_; }
+
+private:
+    bool fill() {
+        if (eof_)
+            return false;
+        std::size_t n = source_.read(raw_.data(), raw_.size());
+        while (n > 0 && skip_ > 0) {
+            const std::size_t drop = std::min(n, skip_);
+            skip_ -= drop;
+            std::memmove(raw_.data(), raw_.data() + drop, n - drop);
+            n -= drop;
+            if (n == 0)
+                n = source_.read(raw_.data(), raw_.size());
+        }
+        if (n == 0) {
+            eof_ = true;
+            if (!source_.error().empty())
+                error_ = source_.error();
+            else if constexpr (sizeof(C) == 2) {
+                if (haveOdd_)
+                    error_ = "the file ends in the middle of a UTF-16 character";
+            }
+            return false;
+        }
+        if constexpr (sizeof(C) == 1) {
+            data_ = raw_.data();
+            len_ = n;
+        } else {
+            units_.clear();
+            std::size_t i = 0;
+            if (haveOdd_) {
+                units_.push_back(static_cast<char16_t>(static_cast<unsigned char>(odd_) |
+                                                       (static_cast<unsigned char>(raw_[0]) << 8)));
+                haveOdd_ = false;
+                i = 1;
+            }
+            for (; i + 1 < n; i += 2)
+                units_.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw_[i]) |
+                                                       (static_cast<unsigned char>(raw_[i + 1]) << 8)));
+            if (i < n) {
+                odd_ = raw_[i];
+                haveOdd_ = true;
+            }
+            data_ = units_.data();
+            len_ = units_.size();
+            if (len_ == 0)
+                return fill();
+        }
+        pos_ = 0;
+        return true;
+    }
+
+    Source& source_;
+    std::size_t skip_;
+    std::vector<char> raw_;
+    std::u16string units_;
+    const C* data_ = nullptr;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    std::basic_string<C> carry_;
+    bool eof_ = false;
+    bool skipLf_ = false;
+    bool haveOdd_ = false;
+    char odd_ = 0;
+    std::string error_;
+};
+
+// ---- parsing ---------------------------------------------------------------------------------
+
+// One line-by-line pass over the file. With a sink it also applies what it reads.
+template <class C>
+class Parser {
+public:
+    using View = std::basic_string_view<C>;
+
+    Parser(Encoding encoding, Sink* sink) : encoding_(encoding), sink_(sink) {}
+
+    // False stops the pass: an error (problem() says which) or a header that imports nothing.
+    bool line(View text, std::uint64_t number) {
+        lineNo_ = number;
+        if (!scanUnits(text))
+            return false;
+        if (number == 1)
+            return header(text);
+        if (inHex_)
+            return continuation(text);
+        const View t = trimLeft(text);
+        if (t.empty() || t[0] == C(';') || t[0] == C('#'))
+            return true;
+        if (t[0] == C('['))
+            return keyLine(t);
+        if (t[0] == C('@') || t[0] == C('"'))
+            return valueLine(t);
+        return fail("not a key, a value or a comment");
+    }
+
+    bool finish() {
+        if (!headerSeen_) {
+            lineNo_ = 1;
+            return fail("the file is empty");
+        }
+        // Hex data that was still continuing at the end of the file is complete as it stands.
+        if (inHex_) {
+            inHex_ = false;
+            return finishValue();
+        }
+        return true;
+    }
+
+    const std::string& problem() const { return problem_; }
+    std::uint64_t lineNo() const { return lineNo_; }
+    bool importsNothing() const { return importsNothing_; }
+    bool allUtf8() const { return allUtf8_; }
+
+private:
+    bool fail(std::string message) {
+        problem_ = std::move(message);
+        return false;
+    }
+
+    // NUL code units are refused anywhere; 8-bit lines are also checked for valid UTF-8.
+    bool scanUnits(View text) {
+        bool high = false;
+        for (C c : text) {
+            if (c == C(0))
+                return fail("the line contains a NUL character");
+            if constexpr (sizeof(C) == 1)
+                high = high || (static_cast<unsigned char>(c) & 0x80) != 0;
+        }
+        if constexpr (sizeof(C) == 1) {
+            if (high && allUtf8_ && !text::isValidUtf8(text))
+                allUtf8_ = false;
+        }
+        return true;
+    }
+
+    bool header(View text) {
+        headerSeen_ = true;
+        const View t = trimRight(trimLeft(text));
+        if (equalsAscii(t, kHeader4) || equalsAscii(t, kHeader5))
+            return true;
+        if (equalsAscii(t, "REGEDIT"))
+            return fail("Windows 3.1 registration files are not supported");
+        if (startsWithAscii(t, "REGEDIT")) {
+            // Other versions of the header are accepted by Windows, which then imports nothing.
+            importsNothing_ = true;
+            return false;
+        }
+        return fail("not a registry file: the first line must be \"Windows Registry Editor Version 5.00\" or "
+                    "\"REGEDIT4\"");
+    }
+
+    // Text of the file to UTF-8 (names).
+    void toUtf8(std::basic_string_view<C> s, std::string& out) {
+        out.clear();
+        if constexpr (sizeof(C) == 2) {
+            scratch_.clear();
+            appendLe(scratch_, s);
+            out = text::utf16leToUtf8(scratch_);
+        } else if (encoding_ == Encoding::Windows1252) {
+            out = text::windows1252ToUtf8(s);
+        } else {
+            out.assign(s);
+        }
+    }
+
+    // Text of the file to stored string data (UTF-16LE), appended to out.
+    void appendStored(std::basic_string_view<C> s, std::string& out) {
+        if constexpr (sizeof(C) == 2)
+            appendLe(out, s);
+        else if (encoding_ == Encoding::Windows1252)
+            text::appendUtf16le(out, text::windows1252ToUtf8(s));
+        else
+            text::appendUtf16le(out, s);
+    }
+
+    // A quoted text starting at s[pos] == '"'; only \\ and \" are escapes. On success pos is just
+    // after the closing quote and unescaped_ holds the text.
+    bool quoted(View s, std::size_t& pos, const char* what) {
+        unescaped_.clear();
+        std::size_t i = pos + 1;
+        for (;;) {
+            if (i >= s.size())
+                return fail(std::string("the ") + what + " has no closing quote");
+            const C c = s[i];
+            if (c == C('"'))
+                break;
+            if (c == C('\\')) {
+                if (i + 1 >= s.size())
+                    return fail(std::string("the ") + what + " has no closing quote");
+                const C e = s[i + 1];
+                if (e != C('\\') && e != C('"')) {
+                    if (e == C('0'))
+                        return fail(std::string("\\0 is not allowed in a ") + what);
+                    return fail(std::string("unknown escape in a ") + what + " (only \\\\ and \\\" are allowed)");
+                }
+                unescaped_.push_back(e);
+                i += 2;
+                continue;
+            }
+            unescaped_.push_back(c);
+            ++i;
+        }
+        pos = i + 1;
+        return true;
+    }
+
+    // After data: blanks, then the end or a ';' comment.
+    static bool onlyCommentFollows(View s, std::size_t pos) {
+        while (pos < s.size() && isBlank(s[pos]))
+            ++pos;
+        return pos == s.size() || s[pos] == C(';');
+    }
+
+    bool keyLine(View t) {
+        std::size_t close = t.size();
+        while (close > 0 && t[close - 1] != C(']'))
+            --close;
+        if (close == 0)
+            return fail("the key name has no closing ]");
+        --close;
+        if (!onlyCommentFollows(t, close + 1))
+            return fail("unexpected text after the key name");
+        View name = t.substr(1, close - 1);
+        const bool remove = !name.empty() && name[0] == C('-');
+        if (remove)
+            name.remove_prefix(1);
+        if (name.empty())
+            return fail("the key name is missing");
+        if (isBlank(name[0]))
+            return fail(remove ? "blank after [-" : "blank after [");
+
+        std::size_t slash = 0;
+        while (slash < name.size() && name[slash] != C('\\'))
+            ++slash;
+        const View rootText = name.substr(0, slash);
+        const RootName* root = nullptr;
+        for (const RootName& r : kRoots)
+            if (equalsAsciiNoCase(rootText, r.name))
+                root = &r;
+        if (root == nullptr) {
+            toUtf8(rootText, name_);
+            return fail("unknown root key \"" + name_ + "\"");
+        }
+
+        // Empty components (a doubled or trailing \) name the same key, as the registry API has it.
+        path_.clear();
+        std::size_t start = slash;
+        while (start < name.size()) {
+            std::size_t end = start + 1;
+            while (end < name.size() && name[end] != C('\\'))
+                ++end;
+            const View component = name.substr(start + 1, end - start - 1);
+            if (!component.empty()) {
+                toUtf8(component, name_);
+                if (countCodePoints(name_) > kMaxKeyComponent)
+                    return fail("a key name is longer than 255 characters");
+                if (!path_.empty())
+                    path_.push_back('\\');
+                path_ += name_;
+            }
+            start = end;
+        }
+        if (remove && path_.empty())
+            return fail(std::string("a root key cannot be deleted: ") + root->name);
+
+        hasKey_ = !remove;
+        afterDelete_ = remove;
+        if (sink_ != nullptr) {
+            std::string error = remove ? sink_->deleteKey(root->handle, root->name, path_)
+                                       : sink_->openKey(root->handle, root->name, path_);
+            if (!error.empty())
+                return fail(std::move(error));
+        }
+        return true;
+    }
+
+    bool valueLine(View t) {
+        std::size_t pos = 0;
+        if (t[0] == C('@')) {
+            valueName_.clear();
+            pos = 1;
+        } else {
+            if (!quoted(t, pos, "value name"))
+                return false;
+            toUtf8(unescaped_, valueName_);
+            if (countCodePoints(valueName_) > kMaxValueName)
+                return fail("the value name is too long");
+        }
+        while (pos < t.size() && isBlank(t[pos]))
+            ++pos;
+        if (pos == t.size() || t[pos] != C('='))
+            return fail("= expected after the value name");
+        ++pos;
+        while (pos < t.size() && isBlank(t[pos]))
+            ++pos;
+        if (!hasKey_)
+            return fail(afterDelete_ ? "a value follows the deletion of a key, so it has no key to go to"
+                                     : "a value comes before any key");
+        valueLine_ = lineNo_;
+        const View d = t.substr(pos);
+        if (d.empty())
+            return fail("the value data is missing");
+        if (d[0] == C('"'))
+            return stringData(d);
+        if (d[0] == C('-')) {
+            if (!onlyCommentFollows(d, 1))
+                return fail("unexpected text after =-");
+            return sink_ == nullptr || report(sink_->deleteValue(valueName_));
+        }
+        if (startsWithAscii(d, "dword:"))
+            return dwordData(d.substr(6));
+        if (startsWithAscii(d, "hex:")) {
+            type_ = reg::kRegBinary;
+            return hexStart(d.substr(4));
+        }
+        if (startsWithAscii(d, "hex("))
+            return hexTypedData(d.substr(4));
+        return fail("unknown value data");
+    }
+
+    bool report(std::string error) {
+        if (error.empty())
+            return true;
+        return fail(std::move(error));
+    }
+
+    bool stringData(View d) {
+        std::size_t pos = 0;
+        if (!quoted(d, pos, "string"))
+            return false;
+        if (!onlyCommentFollows(d, pos))
+            return fail("unexpected text after the closing quote");
+        data_.clear();
+        appendStored(unescaped_, data_);
+        data_.append(2, '\0');
+        type_ = reg::kRegSz;
+        return store();
+    }
+
+    bool dwordData(View d) {
+        std::size_t pos = 0;
+        while (pos < d.size() && isBlank(d[pos]))
+            ++pos;
+        std::uint32_t v = 0;
+        std::size_t digits = 0;
+        for (; pos < d.size(); ++pos) {
+            const int h = hexDigit(d[pos]);
+            if (h < 0)
+                break;
+            if (++digits > 8)
+                return fail("a dword has more than 8 hex digits");
+            v = (v << 4) | static_cast<std::uint32_t>(h);
+        }
+        if (digits == 0)
+            return fail("a dword needs 1 to 8 hex digits");
+        if (!onlyCommentFollows(d, pos))
+            return fail("unexpected text after the dword");
+        data_.clear();
+        for (int i = 0; i < 4; ++i)
+            data_.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        type_ = reg::kRegDword;
+        return store();
+    }
+
+    // "hex(" already consumed: 1 to 8 hex digits, ")" and ":".
+    bool hexTypedData(View d) {
+        std::uint32_t v = 0;
+        std::size_t pos = 0;
+        for (; pos < d.size(); ++pos) {
+            const int h = hexDigit(d[pos]);
+            if (h < 0)
+                break;
+            if (pos >= 8)
+                return fail("the value type in hex(...) is larger than ffffffff");
+            v = (v << 4) | static_cast<std::uint32_t>(h);
+        }
+        if (pos == 0 || pos >= d.size() || d[pos] != C(')'))
+            return fail("the value type in hex(...) must be 1 to 8 hex digits");
+        if (pos + 1 >= d.size() || d[pos + 1] != C(':'))
+            return fail(": expected after hex(...)");
+        type_ = v;
+        return hexStart(d.substr(pos + 2));
+    }
+
+    bool hexStart(View d) {
+        data_.clear();
+        return hexSegment(d);
+    }
+
+    // One line's worth of hex bytes. A trailing "\" right after a comma (or after nothing)
+    // continues the data on the next line.
+    bool hexSegment(View d) {
+        std::size_t end = 0;
+        while (end < d.size() && d[end] != C(';'))
+            ++end;
+        View s = trimRight(d.substr(0, end));
+        bool more = false;
+        if (!s.empty() && s.back() == C('\\')) {
+            more = true;
+            s = trimRight(s.substr(0, s.size() - 1));
+            if (!s.empty() && s.back() != C(','))
+                return fail("\\ must follow a comma to continue hex data");
+        }
+        std::size_t pos = 0;
+        while (pos < s.size()) {
+            while (pos < s.size() && isBlank(s[pos]))
+                ++pos;
+            if (pos == s.size())
+                break;
+            if (s[pos] == C(','))
+                return fail("a comma without a hex byte before it");
+            unsigned v = 0;
+            std::size_t digits = 0;
+            for (; pos < s.size(); ++pos) {
+                const int h = hexDigit(s[pos]);
+                if (h < 0)
+                    break;
+                v = (v << 4) | static_cast<unsigned>(h);
+                ++digits;
+                if (v > 0xFF)
+                    return fail("a hex byte is larger than ff");
+            }
+            if (digits == 0)
+                return fail("not a hex byte");
+            if (pos < s.size() && s[pos] != C(','))
+                return fail("not a hex byte");
+            data_.push_back(static_cast<char>(v));
+            if (pos < s.size())
+                ++pos;  // the comma
+        }
+        if (more) {
+            inHex_ = true;
+            return true;
+        }
+        return finishValue();
+    }
+
+    // A line after "\": blank and ';' lines are passed over; anything else must be hex data.
+    bool continuation(View text) {
+        const View t = trimLeft(text);
+        if (t.empty() || t[0] == C(';'))
+            return true;
+        inHex_ = false;
+        if (hexDigit(t[0]) < 0)
+            return fail("hex data of the value on line " + std::to_string(valueLine_) +
+                        " continues with a line that is not hex data");
+        return hexSegment(t);
+    }
+
+    bool finishValue() {
+        const bool stringType =
+            type_ == reg::kRegSz || type_ == reg::kRegExpandSz || type_ == reg::kRegMultiSz;
+        if (stringType && !data_.empty()) {
+            if constexpr (sizeof(C) == 2) {
+                const std::size_t n = data_.size();
+                if (n < 2 || data_[n - 1] != '\0' || data_[n - 2] != '\0')
+                    data_.append(2, '\0');
+            } else {
+                // Bytes of an 8-bit file are text in the ANSI code page, stored widened.
+                if (data_.back() != '\0')
+                    data_.push_back('\0');
+                const bool utf8 = encoding_ != Encoding::Windows1252 && text::isValidUtf8(data_);
+                scratch_ = utf8 ? text::utf8ToUtf16le(data_)
+                                : text::utf8ToUtf16le(text::windows1252ToUtf8(data_));
+                data_.swap(scratch_);
+            }
+        }
+        return store();
+    }
+
+    bool store() {
+        if (sink_ == nullptr)
+            return true;
+        return report(sink_->setValue(valueName_, type_, data_));
+    }
+
+    Encoding encoding_;
+    Sink* sink_;
+    std::uint64_t lineNo_ = 0;
+    std::string problem_;
+    bool headerSeen_ = false;
+    bool importsNothing_ = false;
+    bool allUtf8_ = true;
+
+    bool hasKey_ = false;
+    bool afterDelete_ = false;
+    std::string path_;
+
+    bool inHex_ = false;
+    std::uint64_t valueLine_ = 0;
+    DWORD type_ = 0;
+    std::string valueName_;
+    std::string data_;
+
+    std::basic_string<C> unescaped_;
+    std::string name_;
+    std::string scratch_;
+};
+
+template <class C>
+PassResult runLines(Source& source, std::size_t skip, Encoding encoding, Sink* sink) {
+    LineReader<C> reader(source, skip);
+    Parser<C> parser(encoding, sink);
+    PassResult result;
+    std::basic_string_view<C> text;
+    std::uint64_t number = 0;
+    bool stopped = false;
+    while (reader.next(text)) {
+        if (!parser.line(text, ++number)) {
+            stopped = true;
+            break;
+        }
+    }
+    if (!stopped && !reader.error().empty()) {
+        result.ok = false;
+        result.problem = reader.error();
+        return result;
+    }
+    if (!stopped && parser.finish()) {
+        result.allUtf8 = parser.allUtf8();
+        return result;
+    }
+    if (parser.importsNothing()) {
+        result.importsNothing = true;
+        return result;
+    }
+    result.ok = false;
+    result.line = parser.lineNo();
+    result.problem = parser.problem();
+    return result;
+}
+
+Detected detectEncoding(Source& source) {
+    unsigned char head[3] = {0, 0, 0};
+    std::size_t got = 0;
+    while (got < 3) {
+        const std::size_t n = source.read(reinterpret_cast<char*>(head) + got, 3 - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    Detected d;
+    if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
+        d.encoding = Encoding::Utf16;
+        d.skip = 2;
+    } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
+        d.problem = "big-endian UTF-16 is not supported";
+    } else if (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+        d.skip = 3;
+    } else if (got >= 2 && (head[0] == 0 || head[1] == 0)) {
+        d.problem = "UTF-16 without a byte-order mark is not supported";
+    }
+    return d;
+}
+
+PassResult runPass(Source& source, const Detected& detected, Encoding encoding, Sink* sink) {
+    if (!source.restart())
+        return PassResult{false, 0, source.error().empty() ? "cannot read the file" : source.error()};
+    if (detected.encoding == Encoding::Utf16)
+        return runLines<char16_t>(source, detected.skip, Encoding::Utf16, sink);
+    return runLines<char>(source, detected.skip, encoding, sink);
+}
+
+std::string formatProblem(const std::string& name, std::uint64_t line, const std::string& problem) {
+    if (line == 0)
+        return name + ": " + problem;
+    return name + ":" + std::to_string(line) + ": " + problem;
+}
+
+}  // namespace
+}  // namespace detail
+
+namespace {
+
+using detail::Encoding;
+using detail::PassResult;
+
+class MemorySource final : public detail::Source {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, bytes_.size() - pos_);
+        if (n > 0)
+            std::memcpy(buffer, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    bool restart() override {
+        pos_ = 0;
+        return true;
+    }
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+};
+
+class FileSource final : public detail::Source {
+public:
+    explicit FileSource(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+        if (file_ == nullptr)
+            error_ = std::string("cannot open the file: ") + std::strerror(errno);
+    }
+    ~FileSource() override {
+        if (file_ != nullptr)
+            std::fclose(file_);
+    }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    bool open() const { return file_ != nullptr; }
+    std::size_t read(char* buffer, std::size_t size) override {
+        if (file_ == nullptr)
+            return 0;
+        const std::size_t n = std::fread(buffer, 1, size, file_);
+        if (n < size && std::ferror(file_))
+            error_ = "cannot read the file";
+        return n;
+    }
+    bool restart() override {
+        if (file_ == nullptr || std::fseek(file_, 0, SEEK_SET) != 0) {
+            error_ = "cannot read the file";
+            return false;
+        }
+        std::clearerr(file_);
+        return true;
+    }
+    const std::string& error() const override { return error_; }
+
+private:
+    std::FILE* file_;
+    std::string error_;
+};
+
+// Applies the changes through the registry service, keeping the current key open.
+class ApplySink final : public detail::Sink {
+public:
+    explicit ApplySink(reg::RegistryService& service) : service_(service) {}
+    ~ApplySink() override { closeCurrent(); }
+    ApplySink(const ApplySink&) = delete;
+    ApplySink& operator=(const ApplySink&) = delete;
+
+    std::string openKey(HKey root, const char* rootName, const std::string& path) override {
+        closeCurrent();
+        if (path.empty()) {
+            current_ = root;
+            return {};
+        }
+        HKey key = 0;
+        DWORD disposition = 0;
+        const LONG rc = service_.RegCreateKeyExA(root, path.c_str(), 0, "", 0, reg::kKeyAllAccess, nullptr,
+                                                 &key, &disposition);
+        if (rc != reg::kErrorSuccess)
+            return failure("cannot create the key " + std::string(rootName) + "\\" + path, rc);
+        current_ = key;
+        owned_ = true;
+        return {};
+    }
+
+    std::string deleteKey(HKey root, const char* rootName, const std::string& path) override {
+        closeCurrent();
+        const LONG rc = service_.DeleteTree(root, path.c_str());
+        if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
+            return failure("cannot delete the key " + std::string(rootName) + "\\" + path, rc);
+        return {};
+    }
+
+    std::string setValue(const std::string& name, DWORD type, const std::string& data) override {
+        const LONG rc = service_.SetValueRaw(current_, name, type,
+                                             reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
+        if (rc != reg::kErrorSuccess)
+            return failure("cannot write the value \"" + name + "\"", rc);
+        return {};
+    }
+
+    std::string deleteValue(const std::string& name) override {
+        const LONG rc = service_.RegDeleteValueA(current_, name.c_str());
+        if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
+            return failure("cannot delete the value \"" + name + "\"", rc);
+        return {};
+    }
+
+    void closeCurrent() {
+        if (owned_)
+            service_.RegCloseKey(current_);
+        current_ = 0;
+        owned_ = false;
+    }
+
+private:
+    static std::string failure(const std::string& what, LONG rc) {
+        return what + " (error " + std::to_string(rc) + ")";
+    }
+
+    reg::RegistryService& service_;
+    HKey current_ = 0;
+    bool owned_ = false;
+};
+
+Result failed(std::string message) {
+    return Result{false, std::move(message)};
+}
+
+Result importFrom(reg::RegistryService& service, detail::Source& source, const std::string& name) {
+    const detail::Detected detected = detail::detectEncoding(source);
+    if (!source.error().empty())
+        return failed(detail::formatProblem(name, 0, source.error()));
+    if (!detected.problem.empty())
+        return failed(detail::formatProblem(name, 0, detected.problem));
+
+    const PassResult check = detail::runPass(source, detected, Encoding::Utf8, nullptr);
+    if (!check.ok)
+        return failed(detail::formatProblem(name, check.line, check.problem));
+    if (check.importsNothing)
+        return {};
+    const Encoding encoding = check.allUtf8 ? Encoding::Utf8 : Encoding::Windows1252;
+
+    const LONG begin = service.BeginBatch();
+    const bool batched = begin == reg::kErrorSuccess;
+    if (!batched && begin != reg::kErrorNotSupported)
+        return failed(detail::formatProblem(
+            name, 0, "cannot start the change of the registry (error " + std::to_string(begin) + ")"));
+
+    PassResult applied;
+    {
+        ApplySink sink(service);
+        applied = detail::runPass(source, detected, encoding, &sink);
+    }
+    if (!applied.ok) {
+        std::string message = detail::formatProblem(name, applied.line, applied.problem);
+        if (batched) {
+            const LONG rc = service.RollbackBatch();
+            if (rc == reg::kErrorSuccess)
+                message += "; nothing was changed";
+            else
+                message += "; the changes could not be undone (error " + std::to_string(rc) + ")";
+        } else {
+            message += "; the lines before it were applied";
+        }
+        return failed(std::move(message));
+    }
+    if (batched) {
+        const LONG rc = service.CommitBatch();
+        if (rc != reg::kErrorSuccess) {
+            service.RollbackBatch();
+            return failed(detail::formatProblem(
+                name, 0, "cannot complete the change of the registry (error " + std::to_string(rc) + ")"));
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+Result importRegFile(reg::RegistryService& service, const std::string& file) {
+    FileSource source(file);
+    if (!source.open())
+        return failed(detail::formatProblem(file, 0, source.error()));
+    return importFrom(service, source, file);
+}
+
+Result importRegBytes(reg::RegistryService& service, std::string_view bytes, const std::string& name) {
+    MemorySource source(bytes);
+    return importFrom(service, source, name);
+}
+
+Result validateRegBytes(std::string_view bytes, const std::string& name) {
+    MemorySource source(bytes);
+    const detail::Detected detected = detail::detectEncoding(source);
+    if (!detected.problem.empty())
+        return failed(detail::formatProblem(name, 0, detected.problem));
+    const PassResult check = detail::runPass(source, detected, Encoding::Utf8, nullptr);
+    if (!check.ok)
+        return failed(detail::formatProblem(name, check.line, check.problem));
+    return {};
+}
+
+}  // namespace karvo::regfile
