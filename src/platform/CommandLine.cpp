@@ -87,6 +87,16 @@ std::string nativeSpelling(std::string_view windowsPath) {
 }
 
 std::string walk(std::string_view windowsPath, bool program) {
+#ifdef _WIN32
+    // The file system itself ignores letter case and knows drives.
+    const fs::path given{std::string(windowsPath)};
+    const Want wanted = program ? Want::File : Want::Any;
+    if (kindMatches(given, wanted))
+        return given.string();
+    if (program && !endsWithExe(windowsPath) && kindMatches(fs::path(given) += ".exe", wanted))
+        return (fs::path(given) += ".exe").string();
+    return {};
+#endif
     const std::string native = nativeSpelling(windowsPath);
     if (native.empty())
         return {};
