@@ -52,6 +52,15 @@ std::optional<std::vector<std::uint8_t>> queryData(RegistryService& reg, HKey ke
     return std::nullopt;
 }
 
+// Appends a name the registry gave in its code page.
+void appendName(std::vector<std::string>& names, const char* name, std::size_t length) {
+#ifdef _WIN32
+    names.push_back(platform::ansiToUtf8(std::string(name, length)));
+#else
+    names.emplace_back(name, length);  // the code page is UTF-8 already
+#endif
+}
+
 std::string asText(const std::vector<std::uint8_t>& data) { return {data.begin(), data.end()}; }
 
 // Four stored bytes as a little-endian number.
@@ -143,7 +152,7 @@ bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, std::int32_
             continue;
         }
         if (result != kErrorSuccess) break;
-        sKeyNames.push_back(platform::ansiToUtf8(buffer.substr(0, std::min<std::size_t>(length, buffer.size()))));
+        appendName(sKeyNames, buffer.data(), std::min<std::size_t>(length, buffer.size()));
         ++iKeyCount;
         ++index;
     }
@@ -160,13 +169,19 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, std::int32_t&
             return true;
         }
         // One handle for the whole walk: the service answers index after index in constant time.
+        DWORD subKeys = 0;
+        if (reg.RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr) == kErrorSuccess) {
+            sSect.reserve(std::min<std::size_t>(subKeys, 1u << 20));
+        }
         std::array<char, kSectionBuffer> buffer{};
         for (DWORD index = 0; iSectCount < std::numeric_limits<std::int32_t>::max(); ++index) {
-            buffer.fill('\0');
             if (reg.RegEnumKeyA(key, index, buffer.data(), static_cast<DWORD>(buffer.size())) != kErrorSuccess) break;
-            const auto end = std::find(buffer.begin(), buffer.end(), '\0');
-            sSect.push_back(platform::ansiToUtf8(std::string(buffer.begin(), end)));
+            const auto length = static_cast<std::size_t>(std::find(buffer.begin(), buffer.end(), '\0') - buffer.begin());
+            appendName(sSect, buffer.data(), length);
             ++iSectCount;
+            // Back to all zeros for the next name (a name that fills the buffer has no terminator).
+            std::fill_n(buffer.begin(), std::min(length + 1, buffer.size()), '\0');
         }
         reg.RegCloseKey(key);
         return true;
