@@ -6,7 +6,10 @@
 
 #include "registry/TextCodec.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +32,8 @@ public:
     virtual ~Source() = default;
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
     virtual bool restart() = 0;
+    // An upper bound on the bytes still to come, so small inputs get small buffers.
+    virtual std::size_t sizeHint() const { return SIZE_MAX; }
     virtual const std::string& error() const {
         static const std::string none;
         return none;
@@ -169,9 +174,11 @@ std::size_t countCodePoints(std::string_view utf8) {
 template <class C>
 class LineReader {
 public:
-    LineReader(Source& source, std::size_t skipBytes) : source_(source), skip_(skipBytes) {
-        raw_.resize(kChunkBytes);
-    }
+    LineReader(Source& source, std::size_t skipBytes)
+        : source_(source),
+          skip_(skipBytes),
+          rawSize_(std::max<std::size_t>(2, std::min(kChunkBytes, source.sizeHint()))),
+          raw_(new char[rawSize_]) {}
 
     bool next(std::basic_string_view<C>& line) {
         carry_.clear();
@@ -225,14 +232,14 @@ private:
     bool fill() {
         if (eof_)
             return false;
-        std::size_t n = source_.read(raw_.data(), raw_.size());
+        std::size_t n = source_.read(raw_.get(), rawSize_);
         while (n > 0 && skip_ > 0) {
             const std::size_t drop = std::min(n, skip_);
             skip_ -= drop;
-            std::memmove(raw_.data(), raw_.data() + drop, n - drop);
+            std::memmove(raw_.get(), raw_.get() + drop, n - drop);
             n -= drop;
             if (n == 0)
-                n = source_.read(raw_.data(), raw_.size());
+                n = source_.read(raw_.get(), rawSize_);
         }
         if (n == 0) {
             eof_ = true;
@@ -245,7 +252,7 @@ private:
             return false;
         }
         if constexpr (sizeof(C) == 1) {
-            data_ = raw_.data();
+            data_ = raw_.get();
             len_ = n;
         } else {
             units_.clear();
@@ -274,7 +281,8 @@ private:
 
     Source& source_;
     std::size_t skip_;
-    std::vector<char> raw_;
+    std::size_t rawSize_;
+    std::unique_ptr<char[]> raw_;
     std::u16string units_;
     const C* data_ = nullptr;
     std::size_t pos_ = 0;
@@ -812,6 +820,7 @@ public:
         pos_ = 0;
         return true;
     }
+    std::size_t sizeHint() const override { return bytes_.size(); }
 
 private:
     std::string_view bytes_;

@@ -1,0 +1,54 @@
+// Feeds arbitrary bytes to the .reg reader: checking alone, then a full import into a private store.
+// Beyond the sanitizers it insists that both agree on refusing a file and that every refusal is one
+// line naming the file.
+#include "platform/regedit/RegFile.h"
+#include "registry/RegistryService.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+std::filesystem::path g_dir;
+std::unique_ptr<karvo::reg::RegistryService> g_store;
+
+void removeStore() {
+    g_store.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(g_dir, ec);
+}
+
+void checkMessage(const karvo::regfile::Result& r) {
+    if (r.ok)
+        return;
+    if (r.message.rfind("fuzz.reg:", 0) != 0 || r.message.find('\n') != std::string::npos)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    g_dir = std::filesystem::temp_directory_path() / ("karvo-regfile-fuzz-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(g_dir);
+    g_store = karvo::reg::openStore((g_dir / "registry.db").string());
+    std::atexit(removeStore);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const karvo::regfile::Result checked = karvo::regfile::validateRegBytes(bytes, "fuzz.reg");
+    checkMessage(checked);
+    const karvo::regfile::Result imported = karvo::regfile::importRegBytes(*g_store, bytes, "fuzz.reg");
+    checkMessage(imported);
+    // A file the check refuses must never import.
+    if (!checked.ok && imported.ok)
+        std::abort();
+    return 0;
+}
