@@ -35,6 +35,7 @@ using detail::utf16Length;
 
 constexpr std::size_t kMaxValueNameLength = 16383;
 constexpr int kBusyTimeoutMs = 10000;
+constexpr auto kRecheck = std::chrono::milliseconds(1);
 constexpr const char* kCurrentUserId = "S-1-5-21-1000";
 
 constexpr const char* kSchema = R"sql(
@@ -42,6 +43,7 @@ CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITH
 CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,
                                 name TEXT NOT NULL, uname TEXT NOT NULL);
 CREATE UNIQUE INDEX IF NOT EXISTS keys_by_name ON keys(parent, uname);
+CREATE INDEX IF NOT EXISTS keys_listing ON keys(parent, uname, name);
 CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL,
                                 type INTEGER NOT NULL, data BLOB NOT NULL);
 CREATE UNIQUE INDEX IF NOT EXISTS vals_by_name ON vals(key, uname);
@@ -120,6 +122,10 @@ public:
     int step() { return sqlite3_step(s_); }
     bool done() { return step() == SQLITE_DONE; }
     sqlite3_int64 integer(int col) { return sqlite3_column_int64(s_, col); }
+    std::string_view view(int col) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_, col));
+        return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, col))) : std::string_view();
+    }
     std::string text(int col) {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_, col));
         return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, col))) : std::string();
@@ -148,18 +154,31 @@ struct ValueEntry {
     std::vector<std::uint8_t> data;
 };
 
+// A sub-key in a handle's list: its name lies in the handle's childNames, so a list of 100,000
+// names is two allocations, not 100,000.
+struct ChildEntry {
+    sqlite3_int64 id = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+};
+
+// An open key. Its sub-keys and values are read in one go on first use and kept until the
+// store changes, so enumerating by index 0, 1, 2 ... costs one query, not one per index.
 struct KeyHandle {
     sqlite3_int64 keyId = 0;
     HKey root = 0;  // the root it was opened through, for KeyPath
     DWORD access = 0;
     bool dead = false;
     Stamp verified;  // when the key was last seen to exist
-    bool childrenValid = false;
-    Stamp childrenStamp;
-    std::vector<std::string> children;  // in enumeration order
-    bool valuesValid = false;
-    Stamp valuesStamp;
-    std::vector<ValueEntry> values;  // in creation order
+    bool cacheValid = false;
+    Stamp cacheStamp;
+    std::vector<ChildEntry> children;  // in enumeration order (by upper-case name)
+    std::string childNames;
+    std::vector<ValueEntry> values;    // in creation order
+
+    std::string_view childName(std::size_t i) const {
+        return std::string_view(childNames).substr(children[i].offset, children[i].length);
+    }
 };
 
 std::string ansiData(DWORD type, const std::vector<std::uint8_t>& stored) {
@@ -268,15 +287,20 @@ private:
     void close();
 
     void refreshDataVersion();
-    Stamp existenceStamp() { return Stamp{lastDataVersion_, removals_}; }
+    Stamp existenceStamp() const { return Stamp{lastDataVersion_, removals_}; }
+    Stamp cacheStamp() const { return Stamp{lastDataVersion_, own_}; }
+    // Learns about other processes' commits. Asking costs a round of file locking, so between
+    // changes of our own it is asked at most once per kRecheck; inside a write transaction
+    // (force) it is always asked, since nobody else can commit then.
+    void noticeOthers(bool force);
     // The handle if it is usable, else nullptr with err set (6 unknown, 1018 key deleted).
-    KeyHandle* live(HKey h, LONG& err);
+    KeyHandle* live(HKey h, LONG& err, bool inWrite = false);
     bool keyExists(sqlite3_int64 id);
     bool findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id);
     LONG walk(sqlite3_int64 from, const std::vector<std::string>& parts, sqlite3_int64& id);
+    LONG walkFrom(const KeyHandle& base, const std::vector<std::string>& parts, sqlite3_int64& id);
     LONG checkParts(const std::vector<std::string>& parts) const;
-    bool ensureChildren(KeyHandle& k);
-    bool ensureValues(KeyHandle& k);
+    LONG ensureCache(KeyHandle& k);
     HKey addHandle(sqlite3_int64 keyId, HKey root, DWORD access);
     void changed(bool removal) {
         ++own_;
@@ -307,6 +331,7 @@ private:
     std::uint64_t own_ = 0;       // own changes
     std::uint64_t removals_ = 0;  // own key deletions and rollbacks
     sqlite3_int64 lastDataVersion_ = -1;
+    std::chrono::steady_clock::time_point lastCheck_;
 
     sqlite3_stmt* sDataVersion_ = nullptr;
     sqlite3_stmt* sKeyExists_ = nullptr;
@@ -325,6 +350,10 @@ private:
     sqlite3_stmt* sSetValue_ = nullptr;
     sqlite3_stmt* sDeleteValue_ = nullptr;
     sqlite3_stmt* sBegin_ = nullptr;
+    sqlite3_stmt* sBeginRead_ = nullptr;
+    sqlite3_stmt* sSavepoint_ = nullptr;
+    sqlite3_stmt* sRelease_ = nullptr;
+    sqlite3_stmt* sRollbackTo_ = nullptr;
     sqlite3_stmt* sCommit_ = nullptr;
     sqlite3_stmt* sRollback_ = nullptr;
 };
@@ -341,7 +370,8 @@ SqliteStore::~SqliteStore() {
 void SqliteStore::close() {
     for (sqlite3_stmt* s : {sDataVersion_, sKeyExists_, sFindChild_, sInsertKey_, sChildren_, sChildIds_,
                             sHasChild_, sDeleteKey_, sDeleteKeyValues_, sTreeValues_, sTreeKeys_, sParentOf_,
-                            sValues_, sGetValue_, sSetValue_, sDeleteValue_, sBegin_, sCommit_, sRollback_})
+                            sValues_, sGetValue_, sSetValue_, sDeleteValue_, sBegin_, sCommit_, sRollback_, sBeginRead_,
+                            sSavepoint_, sRelease_, sRollbackTo_})
         sqlite3_finalize(s);
     if (db_)
         sqlite3_close_v2(db_);
@@ -361,7 +391,7 @@ bool SqliteStore::prepareAll() {
            prep(sKeyExists_, "SELECT 1 FROM keys WHERE id = ?1") &&
            prep(sFindChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2") &&
            prep(sInsertKey_, "INSERT INTO keys(parent, name, uname) VALUES(?1, ?2, ?3)") &&
-           prep(sChildren_, "SELECT name FROM keys WHERE parent = ?1 ORDER BY uname") &&
+           prep(sChildren_, "SELECT id, name FROM keys INDEXED BY keys_listing WHERE parent = ?1 ORDER BY uname") &&
            prep(sChildIds_, "SELECT id FROM keys WHERE parent = ?1") &&
            prep(sHasChild_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1") &&
            prep(sDeleteKey_, "DELETE FROM keys WHERE id = ?1") &&
@@ -370,6 +400,8 @@ bool SqliteStore::prepareAll() {
            prep(sParentOf_, "SELECT parent, name FROM keys WHERE id = ?1") &&
            prep(sValues_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid") &&
            prep(sGetValue_, "SELECT type, data FROM vals WHERE key = ?1 AND uname = ?2") &&
+           prep(sBeginRead_, "BEGIN") && prep(sSavepoint_, "SAVEPOINT change") &&
+           prep(sRelease_, "RELEASE change") && prep(sRollbackTo_, "ROLLBACK TO change") &&
            prep(sSetValue_,
                 "INSERT INTO vals(key, name, uname, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
                 "ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type, data = excluded.data") &&
@@ -461,6 +493,9 @@ void SqliteStore::open() {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    // A large batch (an import) keeps its pages in memory instead of spilling them to the log
+    // again and again; the memory is taken only as the batch grows.
+    exec("PRAGMA cache_size=-32768");
     if (!exec("PRAGMA synchronous=NORMAL") || !exec("BEGIN IMMEDIATE")) {
         close();
         return;
@@ -522,7 +557,18 @@ bool SqliteStore::keyExists(sqlite3_int64 id) {
     return q.bind(1, id).step() == SQLITE_ROW;
 }
 
-KeyHandle* SqliteStore::live(HKey h, LONG& err) {
+void SqliteStore::noticeOthers(bool force) {
+    // Inside a batch this connection holds the write lock: nobody else can commit.
+    if (batchDepth_ > 0 && lastDataVersion_ >= 0)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && lastDataVersion_ >= 0 && now - lastCheck_ < kRecheck)
+        return;
+    refreshDataVersion();
+    lastCheck_ = now;
+}
+
+KeyHandle* SqliteStore::live(HKey h, LONG& err, bool inWrite) {
     auto it = handles_.find(h);
     if (it == handles_.end()) {
         err = kErrorInvalidHandle;
@@ -530,9 +576,7 @@ KeyHandle* SqliteStore::live(HKey h, LONG& err) {
     }
     KeyHandle& k = it->second;
     if (!k.dead) {
-        // Inside a batch this connection holds the write lock: nobody else can commit.
-        if (batchDepth_ == 0 || lastDataVersion_ < 0)
-            refreshDataVersion();
+        noticeOthers(inWrite);
         const Stamp now = existenceStamp();
         if (k.verified == now)
             return &k;
@@ -570,34 +614,80 @@ LONG SqliteStore::walk(sqlite3_int64 from, const std::vector<std::string>& parts
     return kErrorSuccess;
 }
 
-bool SqliteStore::ensureChildren(KeyHandle& k) {
-    const Stamp now{lastDataVersion_, own_};  // refreshed by live()
-    if (k.childrenValid && k.childrenStamp == now)
-        return true;
-    k.children.clear();
-    Query q(sChildren_);
-    q.bind(1, k.keyId);
-    int rc;
-    while ((rc = q.step()) == SQLITE_ROW)
-        k.children.push_back(q.text(0));
-    k.childrenValid = rc == SQLITE_DONE;
-    k.childrenStamp = now;
-    return k.childrenValid;
+LONG SqliteStore::walkFrom(const KeyHandle& base, const std::vector<std::string>& parts, sqlite3_int64& id) {
+    if (parts.empty() || !base.cacheValid || !(base.cacheStamp == cacheStamp()))
+        return walk(base.keyId, parts, id);
+    // The first step from a key whose sub-keys are at hand needs no query.
+    const std::string upper = foldName(parts.front());
+    std::size_t lo = 0, hi = base.children.size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (foldName(base.childName(mid)) < upper)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == base.children.size() || foldName(base.childName(lo)) != upper)
+        return kErrorFileNotFound;
+    return walk(base.children[lo].id, std::vector<std::string>(parts.begin() + 1, parts.end()), id);
 }
 
-bool SqliteStore::ensureValues(KeyHandle& k) {
-    const Stamp now{lastDataVersion_, own_};  // refreshed by live()
-    if (k.valuesValid && k.valuesStamp == now)
-        return true;
+LONG SqliteStore::ensureCache(KeyHandle& k) {
+    if (k.cacheValid && k.cacheStamp == cacheStamp())
+        return kErrorSuccess;
+    // Sub-keys and values from one snapshot, and one round of locking for all of it.
+    const bool ownRead = sqlite3_get_autocommit(db_) != 0;
+    if (ownRead) {
+        Query q(sBeginRead_);
+        if (!q.done())
+            return kErrorCantRead;
+        refreshDataVersion();
+        lastCheck_ = std::chrono::steady_clock::now();
+    }
+    LONG err = kErrorSuccess;
+    k.cacheValid = false;
+    k.children.clear();
+    k.childNames.clear();
     k.values.clear();
-    Query q(sValues_);
-    q.bind(1, k.keyId);
-    int rc;
-    while ((rc = q.step()) == SQLITE_ROW)
-        k.values.push_back(ValueEntry{q.text(0), static_cast<DWORD>(q.integer(1)), q.blob(2)});
-    k.valuesValid = rc == SQLITE_DONE;
-    k.valuesStamp = now;
-    return k.valuesValid;
+    if (!keyExists(k.keyId)) {
+        k.dead = true;
+        err = kErrorKeyDeleted;
+    }
+    if (err == kErrorSuccess) {
+        Query q(sChildren_);
+        q.bind(1, k.keyId);
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW) {
+            const std::string_view name = q.view(1);
+            k.children.push_back(ChildEntry{q.integer(0), static_cast<std::uint32_t>(k.childNames.size()),
+                                            static_cast<std::uint32_t>(name.size())});
+            k.childNames.append(name);
+        }
+        if (rc != SQLITE_DONE)
+            err = kErrorCantRead;
+    }
+    if (err == kErrorSuccess) {
+        Query q(sValues_);
+        q.bind(1, k.keyId);
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW)
+            k.values.push_back(ValueEntry{q.text(0), static_cast<DWORD>(q.integer(1)), q.blob(2)});
+        if (rc != SQLITE_DONE)
+            err = kErrorCantRead;
+    }
+    if (ownRead) {
+        Query q(sCommit_);
+        q.step();
+    }
+    if (err != kErrorSuccess) {
+        k.children.clear();
+        k.childNames.clear();
+        k.values.clear();
+        return err;
+    }
+    k.cacheValid = true;
+    k.cacheStamp = cacheStamp();
+    return kErrorSuccess;
 }
 
 HKey SqliteStore::addHandle(sqlite3_int64 keyId, HKey root, DWORD access) {
@@ -626,7 +716,12 @@ void SqliteStore::noteFailure() {
 SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
     if (s_.batchDepth_ > 0) {
         savepoint_ = severalStatements;
-        started_ = !savepoint_ || s_.exec("SAVEPOINT change");
+        if (savepoint_) {
+            Query q(s_.sSavepoint_);
+            started_ = q.done();
+        } else {
+            started_ = true;
+        }
     } else {
         Query q(s_.sBegin_);
         started_ = q.done();
@@ -635,8 +730,12 @@ SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
 
 LONG SqliteStore::Change::commit() {
     finished_ = true;
-    if (s_.batchDepth_ > 0)
-        return !savepoint_ || s_.exec("RELEASE change") ? kErrorSuccess : kErrorCantWrite;
+    if (s_.batchDepth_ > 0) {
+        if (!savepoint_)
+            return kErrorSuccess;
+        Query q(s_.sRelease_);
+        return q.done() ? kErrorSuccess : kErrorCantWrite;
+    }
     Query q(s_.sCommit_);
     if (q.done())
         return kErrorSuccess;
@@ -649,8 +748,12 @@ SqliteStore::Change::~Change() {
         return;
     if (s_.batchDepth_ > 0) {
         if (savepoint_) {
-            s_.exec("ROLLBACK TO change");
-            s_.exec("RELEASE change");
+            {
+                Query q(s_.sRollbackTo_);
+                q.step();
+            }
+            Query q(s_.sRelease_);
+            q.step();
         }
         s_.noteFailure();
     } else if (!sqlite3_get_autocommit(s_.db_)) {
@@ -678,7 +781,7 @@ LONG SqliteStore::RegOpenKeyExA(HKey hKey, const char* lpSubKey, DWORD, DWORD sa
     if ((err = checkParts(parts)) != kErrorSuccess)
         return err;
     sqlite3_int64 id = 0;
-    if ((err = walk(base->keyId, parts, id)) != kErrorSuccess)
+    if ((err = walkFrom(*base, parts, id)) != kErrorSuccess)
         return err;
     *phkResult = addHandle(id, base->root, samDesired);
     return kErrorSuccess;
@@ -701,7 +804,7 @@ LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const 
     Change change(*this, true);
     if (!change.started())
         return kErrorCantWrite;
-    KeyHandle* base = live(hKey, err);
+    KeyHandle* base = live(hKey, err, true);
     if (!base)
         return err;
     const sqlite3_int64 baseId = base->keyId;
@@ -766,11 +869,11 @@ LONG SqliteStore::RegDeleteKeyA(HKey hKey, const char* lpSubKey) {
     Change change(*this, true);
     if (!change.started())
         return kErrorCantWrite;
-    KeyHandle* base = live(hKey, err);
+    KeyHandle* base = live(hKey, err, true);
     if (!base)
         return err;
     sqlite3_int64 id = 0;
-    if ((err = walk(base->keyId, parts, id)) != kErrorSuccess)
+    if ((err = walkFrom(*base, parts, id)) != kErrorSuccess)
         return err;
     if (isProtected(id))
         return kErrorAccessDenied;
@@ -806,11 +909,11 @@ LONG SqliteStore::DeleteTree(HKey hKey, const char* lpSubKey) {
     Change change(*this, true);
     if (!change.started())
         return kErrorCantWrite;
-    KeyHandle* base = live(hKey, err);
+    KeyHandle* base = live(hKey, err, true);
     if (!base)
         return err;
     sqlite3_int64 id = 0;
-    if ((err = walk(base->keyId, parts, id)) != kErrorSuccess)
+    if ((err = walkFrom(*base, parts, id)) != kErrorSuccess)
         return err;
     if (lpSubKey) {
         if (isProtected(id))
@@ -857,11 +960,11 @@ LONG SqliteStore::EnumKeyRaw(HKey hKey, DWORD dwIndex, std::string& name) {
         return err;
     if (!(k->access & kKeyEnumerateSubKeys))
         return kErrorAccessDenied;
-    if (!ensureChildren(*k))
-        return kErrorCantRead;
+    if ((err = ensureCache(*k)) != kErrorSuccess)
+        return err;
     if (dwIndex >= k->children.size())
         return kErrorNoMoreItems;
-    name = k->children[dwIndex];
+    name = k->childName(dwIndex);
     return kErrorSuccess;
 }
 
@@ -905,12 +1008,12 @@ LONG SqliteStore::RegQueryInfoKeyA(HKey hKey, char* lpClass, DWORD* lpcchClass, 
         return err;
     if (!(k->access & kKeyQueryValue))
         return kErrorAccessDenied;
-    if (!ensureChildren(*k) || !ensureValues(*k))
-        return kErrorCantRead;
+    if ((err = ensureCache(*k)) != kErrorSuccess)
+        return err;
     // Lengths are in the units of the ANSI functions' buffers, so a caller can size them by it.
     std::size_t maxKey = 0, maxName = 0, maxData = 0;
-    for (const std::string& c : k->children)
-        maxKey = std::max(maxKey, c.size());
+    for (const ChildEntry& c : k->children)
+        maxKey = std::max<std::size_t>(maxKey, c.length);
     for (const ValueEntry& v : k->values) {
         maxName = std::max(maxName, v.name.size());
         maxData = std::max(maxData, isStringType(v.type) ? ansiData(v.type, v.data).size() : v.data.size());
@@ -958,7 +1061,7 @@ LONG SqliteStore::setValue(HKey hKey, const std::string& rawName, DWORD type, co
     if (!change.started())
         return kErrorCantWrite;
     LONG err = kErrorSuccess;
-    KeyHandle* k = live(hKey, err);
+    KeyHandle* k = live(hKey, err, true);
     if (!k)
         return err;
     Query q(sSetValue_);
@@ -1039,7 +1142,7 @@ LONG SqliteStore::RegDeleteValueA(HKey hKey, const char* lpValueName) {
     if (!change.started())
         return kErrorCantWrite;
     LONG err = kErrorSuccess;
-    KeyHandle* k = live(hKey, err);
+    KeyHandle* k = live(hKey, err, true);
     if (!k)
         return err;
     Query q(sDeleteValue_);
@@ -1063,8 +1166,8 @@ LONG SqliteStore::EnumValueRaw(HKey hKey, DWORD dwIndex, std::string& name, DWOR
         return err;
     if (!(k->access & kKeyQueryValue))
         return kErrorAccessDenied;
-    if (!ensureValues(*k))
-        return kErrorCantRead;
+    if ((err = ensureCache(*k)) != kErrorSuccess)
+        return err;
     if (dwIndex >= k->values.size())
         return kErrorNoMoreItems;
     const ValueEntry& v = k->values[dwIndex];

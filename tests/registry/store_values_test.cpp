@@ -1,7 +1,9 @@
 // The store's values: order, names, the ANSI conversions and their sizes, and batches.
 #include "store_support.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -175,6 +177,8 @@ TEST_F(StoreTest, EnumerationSeesChangesFromOtherConnections) {
     HKey shared = 0;
     ASSERT_EQ(second->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyAllAccess, &shared), kErrorSuccess);
     ASSERT_EQ(second->SetValueRaw(shared, "two", kRegBinary, nullptr, 0), kErrorSuccess);
+    // Other processes' commits are looked for at most once a millisecond.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(subKeys(h), (Strings{"A", "B"}));
     EXPECT_EQ(valueNames(h), (Strings{"one", "two"}));
     // Own changes show at once too.
