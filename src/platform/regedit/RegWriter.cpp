@@ -1,0 +1,535 @@
+// The .reg writer: a key and its whole sub-tree in the Windows registry editor's own layout.
+//
+// The tree is walked depth first with one open handle per level, and every line goes through a
+// small output buffer, so memory stays flat however large the sub-tree is.
+
+#include "platform/regedit/RegFile.h"
+#include "registry/TextCodec.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <vector>
+
+namespace karvo::regfile {
+
+namespace {
+
+using reg::DWORD;
+using reg::HKey;
+using reg::LONG;
+
+struct Root {
+    std::string_view name;
+    HKey key;
+};
+
+constexpr std::array<Root, 6> kRoots = {{
+    {"HKEY_CLASSES_ROOT", reg::kHkeyClassesRoot},
+    {"HKEY_CURRENT_USER", reg::kHkeyCurrentUser},
+    {"HKEY_LOCAL_MACHINE", reg::kHkeyLocalMachine},
+    {"HKEY_USERS", reg::kHkeyUsers},
+    {"HKEY_CURRENT_CONFIG", reg::kHkeyCurrentConfig},
+    {"HKEY_DYN_DATA", reg::kHkeyDynData},
+}};
+
+// The other roots are views onto places inside these two, so together they are everything.
+constexpr std::array<std::string_view, 2> kWholeRegistry = {"HKEY_LOCAL_MACHINE", "HKEY_USERS"};
+
+// Where hex data breaks onto the next line (see writeHex).
+constexpr std::size_t kWrapColumn = 77;
+
+char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiUpper(a[i]) != asciiUpper(b[i]))
+            return false;
+    return true;
+}
+
+std::vector<std::string_view> splitPath(std::string_view path) {
+    // Empty pieces (a doubled or trailing "\") name the same key, as the registry functions treat them.
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+// Length in UTF-16 code units, which is what the wrapping column counts.
+std::size_t utf16Length(std::string_view utf8) {
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t cp = text::nextCodePoint(utf8, pos);
+        n += cp >= 0x10000 ? 2 : 1;
+    }
+    return n;
+}
+
+std::string escapeQuoted(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    for (char c : s) {
+        if (c == '\\' || c == '"')
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+std::uint16_t unitAt(const std::vector<std::uint8_t>& data, std::size_t i) {
+    return static_cast<std::uint16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+}
+
+// Whether a REG_SZ comes back byte for byte from its quoted form: the reader appends exactly one
+// NUL and reads one line, so the data must be whole UTF-16 ending in its only NUL, with no line
+// break and no lone surrogate (that would not survive the file's text conversion).
+bool quotable(const std::vector<std::uint8_t>& data) {
+    if (data.size() < 2 || data.size() % 2 != 0)
+        return false;
+    const std::size_t units = data.size() / 2;
+    if (unitAt(data, units - 1) != 0)
+        return false;
+    for (std::size_t i = 0; i + 1 < units; ++i) {
+        const std::uint16_t u = unitAt(data, i);
+        if (u == 0 || u == 0x0D || u == 0x0A)
+            return false;
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 2 >= units)
+                return false;
+            const std::uint16_t next = unitAt(data, i + 1);
+            if (next < 0xDC00 || next > 0xDFFF)
+                return false;
+            ++i;
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Collects the file's text in its own encoding and hands it to the stream in large pieces.
+class Sink {
+public:
+    Sink(std::ostream& out, Format format) : out_(out), wide_(format == Format::Unicode5) {
+        buf_.reserve(kChunk + 1024);
+    }
+
+    void ascii(char c) {
+        buf_.push_back(c);
+        if (wide_)
+            buf_.push_back('\0');
+    }
+    void ascii(std::string_view s) {
+        for (char c : s)
+            ascii(c);
+    }
+    // UTF-8 text, converted for a Unicode file.
+    void text(std::string_view utf8) {
+        if (wide_)
+            text::appendUtf16le(buf_, utf8);
+        else
+            buf_.append(utf8);
+    }
+    // UTF-16LE code units, written as they are (Unicode file only).
+    void units(const std::uint8_t* p, std::size_t n) { buf_.append(reinterpret_cast<const char*>(p), n); }
+    void newline() { ascii("\r\n"); }
+    void byteHex(std::uint8_t b, bool comma) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        ascii(kDigits[b >> 4]);
+        ascii(kDigits[b & 0xF]);
+        if (comma)
+            ascii(',');
+    }
+    bool wide() const { return wide_; }
+
+    void maybeFlush() {
+        if (buf_.size() >= kChunk)
+            flush();
+    }
+    bool flush() {
+        out_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        buf_.clear();
+        return static_cast<bool>(out_);
+    }
+
+private:
+    static constexpr std::size_t kChunk = 256 * 1024;
+    std::ostream& out_;
+    bool wide_;
+    std::string buf_;
+};
+
+// A key the caller named, resolved to its root and stored path.
+struct Target {
+    HKey root = 0;
+    std::string rootName;     // the full root name, as it is always written
+    std::string subPath;      // below the root, single "\" between names, as typed
+};
+
+Result resolveTarget(const std::string& keyPath, Target& target) {
+    const std::size_t slash = keyPath.find('\\');
+    const std::string_view rootPart = std::string_view(keyPath).substr(0, slash);
+    for (const Root& r : kRoots) {
+        if (equalsNoCase(rootPart, r.name)) {
+            target.root = r.key;
+            target.rootName = r.name;
+            break;
+        }
+    }
+    if (target.root == 0)
+        return {false, "cannot export \"" + keyPath + "\": \"" + std::string(rootPart) +
+                           "\" is not a registry root"};
+    if (slash != std::string::npos) {
+        for (std::string_view part : splitPath(std::string_view(keyPath).substr(slash + 1))) {
+            if (!target.subPath.empty())
+                target.subPath.push_back('\\');
+            target.subPath.append(part);
+        }
+    }
+    return {};
+}
+
+Result missingKey(const std::string& keyPath) {
+    return {false, "cannot export \"" + keyPath + "\": the key does not exist"};
+}
+
+class Exporter {
+public:
+    Exporter(reg::RegistryService& service, Format format, std::ostream& out)
+        : service_(service), sink_(out, format) {}
+
+    void header() {
+        if (sink_.wide()) {
+            sink_.units(reinterpret_cast<const std::uint8_t*>("\xFF\xFE"), 2);
+            sink_.ascii("Windows Registry Editor Version 5.00");
+        } else {
+            sink_.ascii("REGEDIT4");
+        }
+        sink_.newline();
+    }
+
+    // Opens the named key; on success `path` holds the stored spelling of its full path.
+    bool open(const Target& target, HKey& key, std::string& path) {
+        if (service_.RegOpenKeyExA(target.root, target.subPath.c_str(), 0, reg::kKeyRead, &key) !=
+            reg::kErrorSuccess)
+            return false;
+        path = target.rootName;
+        if (target.subPath.empty())
+            return true;
+        // The stored names are the last pieces of the key's own path; views may answer with
+        // their underlying root, so the root is always the one the caller named.
+        const std::vector<std::string_view> wanted = splitPath(target.subPath);
+        std::string stored;
+        std::vector<std::string_view> have;
+        if (service_.KeyPath(key, stored))
+            have = splitPath(stored);
+        const bool useStored = have.size() > wanted.size();
+        const auto& names = useStored ? have : wanted;
+        for (std::size_t i = names.size() - wanted.size(); i < names.size(); ++i) {
+            path.push_back('\\');
+            path.append(names[i]);
+        }
+        return true;
+    }
+
+    // Writes the key at `path` and everything below it. The caller keeps `key` and closes it.
+    bool tree(HKey key, std::string path) {
+        struct Level {
+            HKey key;
+            DWORD next;
+            std::size_t pathSize;
+        };
+        std::vector<Level> stack;
+        if (!keyBlock(key, path))
+            return false;
+        stack.push_back({key, 0, path.size()});
+        bool ok = true;
+        std::string name;
+        while (!stack.empty()) {
+            Level& top = stack.back();
+            path.resize(top.pathSize);
+            const LONG r = ok ? service_.EnumKeyRaw(top.key, top.next, name) : reg::kErrorNoMoreItems;
+            if (r != reg::kErrorSuccess) {
+                if (r != reg::kErrorNoMoreItems)
+                    ok = fail("cannot read the sub-keys of \"" + path + "\"");
+                if (stack.size() > 1)
+                    service_.RegCloseKey(top.key);
+                stack.pop_back();
+                continue;
+            }
+            ++top.next;
+            HKey child = 0;
+            path.push_back('\\');
+            path.append(name);
+            if (service_.RegOpenKeyExA(top.key, name.c_str(), 0, reg::kKeyRead, &child) != reg::kErrorSuccess) {
+                ok = fail("cannot open \"" + path + "\"");
+                continue;
+            }
+            stack.push_back({child, 0, path.size()});
+            if (!keyBlock(child, path))
+                ok = false;
+        }
+        return ok;
+    }
+
+    bool finish() {
+        sink_.newline();
+        if (!sink_.flush())
+            return fail("cannot write the file");
+        return error_.empty();
+    }
+
+    const std::string& error() const { return error_; }
+
+private:
+    bool fail(std::string message) {
+        if (error_.empty())
+            error_ = std::move(message);
+        return false;
+    }
+
+    bool keyBlock(HKey key, const std::string& path) {
+        if (hasLineBreak(path))
+            return fail("cannot export \"" + path + "\": a key name holds a line break");
+        sink_.newline();
+        sink_.ascii('[');
+        sink_.text(path);
+        sink_.ascii(']');
+        sink_.newline();
+        for (DWORD i = 0;; ++i) {
+            const LONG r = service_.EnumValueRaw(key, i, valueName_, valueType_, valueData_);
+            if (r == reg::kErrorNoMoreItems)
+                break;
+            if (r != reg::kErrorSuccess)
+                return fail("cannot read the values of \"" + path + "\"");
+            if (hasLineBreak(valueName_))
+                return fail("cannot export \"" + path + "\": the name of a value holds a line break");
+            value(valueName_, valueType_, valueData_);
+            sink_.maybeFlush();
+        }
+        sink_.maybeFlush();
+        return true;
+    }
+
+    void value(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) {
+        std::size_t column = 0;
+        if (name.empty()) {
+            sink_.ascii("@=");
+            column = 2;
+        } else {
+            const std::string escaped = escapeQuoted(name);
+            sink_.ascii('"');
+            sink_.text(escaped);
+            sink_.ascii("\"=");
+            column = utf16Length(escaped) + 3;
+        }
+
+        if (type == reg::kRegSz && quotable(data)) {
+            quoted(data);
+        } else if (type == reg::kRegDword && data.size() == 4) {
+            char digits[9];
+            const std::uint32_t v = static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8) |
+                                    (static_cast<std::uint32_t>(data[2]) << 16) |
+                                    (static_cast<std::uint32_t>(data[3]) << 24);
+            std::snprintf(digits, sizeof digits, "%08x", v);
+            sink_.ascii("dword:");
+            sink_.ascii(digits);
+        } else {
+            char tag[16];
+            if (type == reg::kRegBinary)
+                std::snprintf(tag, sizeof tag, "hex:");
+            else
+                std::snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(type));
+            const std::string_view tagText(tag);
+            sink_.ascii(tagText);
+            column += tagText.size();
+            const bool ansiText = !sink_.wide() && (type == reg::kRegSz || type == reg::kRegExpandSz ||
+                                                    type == reg::kRegMultiSz);
+            if (ansiText) {
+                // An 8-bit file carries text types as code-page bytes, one per character.
+                const std::string bytes = text::utf16leToUtf8(
+                    std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+                hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), column);
+            } else {
+                hex(data.data(), data.size(), column);
+            }
+        }
+        sink_.newline();
+    }
+
+    void quoted(const std::vector<std::uint8_t>& data) {
+        sink_.ascii('"');
+        const std::size_t units = data.size() / 2 - 1;  // without the closing NUL
+        if (sink_.wide()) {
+            std::size_t runStart = 0;
+            for (std::size_t i = 0; i < units; ++i) {
+                const std::uint16_t u = unitAt(data, i);
+                if (u == '\\' || u == '"') {
+                    sink_.units(data.data() + 2 * runStart, 2 * (i - runStart));
+                    sink_.ascii('\\');
+                    runStart = i;
+                }
+            }
+            sink_.units(data.data() + 2 * runStart, 2 * (units - runStart));
+        } else {
+            const std::string utf8 =
+                text::utf16leToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()), 2 * units));
+            sink_.text(escapeQuoted(utf8));
+        }
+        sink_.ascii('"');
+    }
+
+    // Bytes as "xx," pairs. After each comma, once the line holds 77 characters or more, it
+    // continues on the next line after "\" and two blanks; the last byte never breaks the line.
+    void hex(const std::uint8_t* p, std::size_t n, std::size_t column) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const bool last = i + 1 == n;
+            sink_.byteHex(p[i], !last);
+            if (last)
+                break;
+            column += 3;
+            if (column >= kWrapColumn) {
+                sink_.ascii('\\');
+                sink_.newline();
+                sink_.ascii("  ");
+                column = 2;
+            }
+            if ((i & 0xFFF) == 0xFFF)
+                sink_.maybeFlush();
+        }
+    }
+
+    reg::RegistryService& service_;
+    Sink sink_;
+    std::string error_;
+    std::string valueName_;
+    DWORD valueType_ = 0;
+    std::vector<std::uint8_t> valueData_;
+};
+
+// Writes the whole export; the targets are resolved beforehand so nothing is written for a bad key.
+Result run(reg::RegistryService& service, const std::string& keyPath, const std::vector<Target>& targets,
+           Format format, std::ostream& out) {
+    Exporter exporter(service, format, out);
+    std::vector<std::pair<HKey, std::string>> opened;
+    for (const Target& t : targets) {
+        HKey key = 0;
+        std::string path;
+        if (!exporter.open(t, key, path)) {
+            for (auto& o : opened)
+                service.RegCloseKey(o.first);
+            return missingKey(keyPath.empty() ? t.rootName : keyPath);
+        }
+        opened.emplace_back(key, std::move(path));
+    }
+    exporter.header();
+    bool ok = true;
+    for (auto& o : opened) {
+        if (ok)
+            ok = exporter.tree(o.first, o.second);
+        service.RegCloseKey(o.first);
+    }
+    ok = exporter.finish() && ok;
+    if (!ok)
+        return {false, exporter.error()};
+    return {};
+}
+
+Result targetsFor(const std::string& keyPath, std::vector<Target>& targets) {
+    if (keyPath.empty()) {
+        for (std::string_view root : kWholeRegistry) {
+            Target t;
+            resolveTarget(std::string(root), t);
+            targets.push_back(std::move(t));
+        }
+        return {};
+    }
+    Target t;
+    Result r = resolveTarget(keyPath, t);
+    if (r.ok)
+        targets.push_back(std::move(t));
+    return r;
+}
+
+std::string temporaryNameBeside(const std::filesystem::path& target) {
+    std::random_device rd;
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
+    return (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+}
+
+}  // namespace
+
+Result exportRegistry(reg::RegistryService& service, const std::string& keyPath, Format format,
+                      std::ostream& out) {
+    std::vector<Target> targets;
+    Result r = targetsFor(keyPath, targets);
+    if (!r.ok)
+        return r;
+    return run(service, keyPath, targets, format, out);
+}
+
+Result exportRegFile(reg::RegistryService& service, const std::string& file, const std::string& keyPath,
+                     Format format) {
+    std::vector<Target> targets;
+    Result r = targetsFor(keyPath, targets);
+    if (!r.ok)
+        return r;
+    // The key is looked up before the file is touched, so a bad key leaves any old file alone.
+    for (const Target& t : targets) {
+        HKey key = 0;
+        if (service.RegOpenKeyExA(t.root, t.subPath.c_str(), 0, reg::kKeyRead, &key) != reg::kErrorSuccess)
+            return missingKey(keyPath.empty() ? t.rootName : keyPath);
+        service.RegCloseKey(key);
+    }
+
+    // Written beside the target and renamed over it only when complete: a failed export never
+    // leaves half a file behind.
+    const std::filesystem::path target(file);
+    std::string temp;
+    std::FILE* created = nullptr;
+    for (int attempt = 0; attempt < 16 && created == nullptr; ++attempt) {
+        temp = temporaryNameBeside(target);
+        created = std::fopen(temp.c_str(), "wbx");
+    }
+    if (created == nullptr)
+        return {false, "cannot create \"" + file + "\""};
+    std::fclose(created);
+
+    std::error_code ec;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (out) {
+            r = run(service, keyPath, targets, format, out);
+            out.close();
+            if (r.ok && !out)
+                r = {false, "cannot write \"" + file + "\""};
+        } else {
+            r = {false, "cannot create \"" + file + "\""};
+        }
+    }
+    if (r.ok) {
+        std::filesystem::rename(temp, target, ec);
+        if (ec)
+            r = {false, "cannot write \"" + file + "\": " + ec.message()};
+    }
+    if (!r.ok)
+        std::filesystem::remove(temp, ec);
+    return r;
+}
+
+}  // namespace karvo::regfile
