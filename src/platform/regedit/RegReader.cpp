@@ -153,9 +153,11 @@ bool equalsAsciiNoCase(std::basic_string_view<C> s, std::string_view ascii) {
 }
 
 void appendLe(std::string& out, std::u16string_view units) {
+    std::size_t at = out.size();
+    out.resize(at + 2 * units.size());
     for (char16_t u : units) {
-        out.push_back(static_cast<char>(u & 0xFF));
-        out.push_back(static_cast<char>(u >> 8));
+        out[at++] = static_cast<char>(u & 0xFF);
+        out[at++] = static_cast<char>(u >> 8);
     }
 }
 
@@ -229,6 +231,10 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    static char16_t unit(char low, char high) {
+        return static_cast<char16_t>(static_cast<unsigned char>(low) | (static_cast<unsigned char>(high) << 8));
+    }
+
     bool fill() {
         if (eof_)
             return false;
@@ -255,17 +261,17 @@ private:
             data_ = raw_.get();
             len_ = n;
         } else {
-            units_.clear();
+            units_.resize((n + 1) / 2);
+            std::size_t count = 0;
             std::size_t i = 0;
             if (haveOdd_) {
-                units_.push_back(static_cast<char16_t>(static_cast<unsigned char>(odd_) |
-                                                       (static_cast<unsigned char>(raw_[0]) << 8)));
+                units_[count++] = unit(odd_, raw_[0]);
                 haveOdd_ = false;
                 i = 1;
             }
             for (; i + 1 < n; i += 2)
-                units_.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw_[i]) |
-                                                       (static_cast<unsigned char>(raw_[i + 1]) << 8)));
+                units_[count++] = unit(raw_[i], raw_[i + 1]);
+            units_.resize(count);
             if (i < n) {
                 odd_ = raw_[i];
                 haveOdd_ = true;
@@ -384,6 +390,16 @@ private:
     void toUtf8(std::basic_string_view<C> s, std::string& out) {
         out.clear();
         if constexpr (sizeof(C) == 2) {
+            // Most names are ASCII: no conversion needed.
+            bool ascii = true;
+            for (C c : s)
+                ascii = ascii && c < 0x80;
+            if (ascii) {
+                out.resize(s.size());
+                for (std::size_t i = 0; i < s.size(); ++i)
+                    out[i] = static_cast<char>(s[i]);
+                return;
+            }
             scratch_.clear();
             appendLe(scratch_, s);
             out = text::utf16leToUtf8(scratch_);
