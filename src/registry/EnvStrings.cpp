@@ -7,9 +7,26 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 extern char** environ;
+#endif
 
 namespace karvo::reg {
+
+#ifdef _WIN32
+
+DWORD ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, DWORD nSize) {
+    return ::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize);
+}
+
+void RtlMoveMemory(void* destination, const void* source, std::size_t length) {
+    if (length && destination && source)
+        std::memmove(destination, source, length);
+}
+
+#else
 
 namespace {
 
@@ -86,5 +103,7 @@ void RtlMoveMemory(void* destination, const void* source, std::size_t length) {
     if (length && destination && source)
         std::memmove(destination, source, length);
 }
+
+#endif  // _WIN32
 
 }  // namespace karvo::reg
