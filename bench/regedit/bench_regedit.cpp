@@ -1,5 +1,6 @@
 // Measures the real regedit program on a generated registry:
 //   bench_regedit [KEYS [VALUES]]   (default 100000 keys, 1000000 values)
+// With KARVO_BENCH_KEEP set, the stores and files are kept for profiling.
 // Prints the size of the export, MB per second of /e and of /s into an empty store, and the peak
 // resident memory of each run.
 
@@ -24,6 +25,7 @@ using namespace karvo::reg;
 struct Outcome {
     int status = -1;
     double seconds = 0;
+    double cpuSeconds = 0;  // user + system time of the child, less disturbed by a busy machine
     long peakKb = 0;
 };
 
@@ -49,6 +51,8 @@ Outcome runRegedit(const fs::path& folder, const fs::path& store, const std::vec
     o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     o.peakKb = usage.ru_maxrss;
+    o.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return o;
 }
 
@@ -60,6 +64,12 @@ std::string utf16z(const std::string& ascii) {
     }
     out.append(2, '\0');
     return out;
+}
+
+void report(const char* what, const Outcome& o, double mb) {
+    std::printf("%s: exit %d, %.1f MB in %.2f s = %.1f MB/s (CPU %.2f s = %.1f MB/s), peak RSS %.1f MB\n", what,
+                o.status, mb, o.seconds, mb / o.seconds, o.cpuSeconds, mb / o.cpuSeconds,
+                static_cast<double>(o.peakKb) / 1024.0);
 }
 
 void generate(RegistryService& reg, long keys, long values) {
@@ -155,19 +165,20 @@ int main(int argc, char** argv) {
 
     const Outcome e = runRegedit(folder, source, {"/e", "bench.reg", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Bench"});
     const double mb = static_cast<double>(fs::exists(folder / "bench.reg") ? fs::file_size(folder / "bench.reg") : 0) / 1e6;
-    std::printf("regedit /e: exit %d, %.1f MB in %.2f s = %.1f MB/s, peak RSS %.1f MB\n", e.status, mb, e.seconds,
-                mb / e.seconds, static_cast<double>(e.peakKb) / 1024.0);
+    report("regedit /e", e, mb);
 
     const Outcome s = runRegedit(folder, target, {"/s", "bench.reg"});
-    std::printf("regedit /s: exit %d, %.1f MB in %.2f s = %.1f MB/s, peak RSS %.1f MB\n", s.status, mb, s.seconds,
-                mb / s.seconds, static_cast<double>(s.peakKb) / 1024.0);
+    report("regedit /s", s, mb);
 
     const Outcome w = runRegedit(folder, source, {"/e", "whole.reg"});
     const double wmb = static_cast<double>(fs::exists(folder / "whole.reg") ? fs::file_size(folder / "whole.reg") : 0) / 1e6;
-    std::printf("regedit /e (whole registry): exit %d, %.1f MB in %.2f s = %.1f MB/s, peak RSS %.1f MB\n", w.status,
-                wmb, w.seconds, wmb / w.seconds, static_cast<double>(w.peakKb) / 1024.0);
+    report("regedit /e (whole registry)", w, wmb);
 
-    std::error_code ec;
-    fs::remove_all(folder, ec);
+    if (std::getenv("KARVO_BENCH_KEEP")) {
+        std::printf("kept %s\n", folder.c_str());
+    } else {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
     return e.status == 0 && s.status == 0 && w.status == 0 ? 0 : 1;
 }

@@ -424,6 +424,18 @@ private:
 // Writes the whole export; the targets are resolved beforehand so nothing is written for a bad key.
 Result run(reg::RegistryService& service, const std::string& keyPath, const std::vector<Target>& targets,
            Format format, std::ostream& out) {
+    // One transaction around the whole walk: the file shows the registry at one moment even while
+    // another program writes to it, and the store answers the many small reads far faster. Nothing
+    // is changed, so it is rolled back. Back ends without batches simply read as they go.
+    struct Snapshot {
+        reg::RegistryService& service;
+        bool active;
+        ~Snapshot() {
+            if (active)
+                service.RollbackBatch();
+        }
+    } snapshot{service, service.BeginBatch() == reg::kErrorSuccess};
+
     Exporter exporter(service, format, out);
     std::vector<std::pair<HKey, std::string>> opened;
     for (const Target& t : targets) {
