@@ -1,162 +1,111 @@
-// File-type registration through cRegistry, against a private store.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
+// File-type registration through cRegistry.
 #include "cregistry_probe.h"
 
 namespace {
 
 using namespace karvo::test;
 
-const std::string kClasses = "SOFTWARE\\Classes\\";
-
-class CRegistryAssociations : public ::testing::Test, protected RegistryFixtureState {
+class CRegistryAssociations : public RegistryTest {
 protected:
-    void TearDown() override { EXPECT_TRUE(probe.open.empty()) << "a key was left open"; }
-
-    // The default value of a class entry; it must read the same under both class roots.
+    // A class entry's text, which must read the same under both class roots.
     std::string entry(const std::string& path) {
-        const std::string fromRoot = text(kHkeyClassesRoot, path, "");
-        EXPECT_EQ(text(kHkeyLocalMachine, kClasses + path, ""), fromRoot) << path;
+        const std::string fromRoot = text(kHkeyClassesRoot, path);
+        EXPECT_EQ(text(kHkeyLocalMachine, "SOFTWARE\\Classes\\" + path), fromRoot) << path;
         return fromRoot;
     }
-    bool present(const std::string& path) {
-        const bool fromRoot = keyExists(kHkeyClassesRoot, path);
-        EXPECT_EQ(keyExists(kHkeyLocalMachine, kClasses + path), fromRoot) << path;
-        return fromRoot;
+    void registerDoc(const std::string& exe, bool options, std::int32_t icon, const std::string& menuText = "") {
+        reg.CreateEXEAssociation(exe, "Karvo.Doc", "Karvo document", "kvd", menuText, options, menuText, options,
+                                 menuText, options, menuText, icon);
     }
-    void registerDoc(const std::string& exe, bool print, bool isNew, bool install, std::int32_t icon,
-                     const std::string& openText = "", const std::string& printText = "",
-                     const std::string& newText = "", const std::string& installText = "") {
-        reg.CreateEXEAssociation(exe, "Karvo.Doc", "Karvo document", "kvd", openText, print, printText, isNew,
-                                 newText, install, installText, icon);
+    static std::vector<Variant> items(std::initializer_list<const char*> texts) {
+        return {texts.begin(), texts.end()};
     }
 };
 
-template <class F>
-RegistryError caught(F&& f) {
-    try {
-        f();
-    } catch (const RegistryError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no RegistryError";
-    return RegistryError(0, "", "");
-}
-
-TEST_F(CRegistryAssociations, FullRegistrationWritesEveryEntryUnderBothRoots) {
-    registerDoc("  C:\\A\\B.EXE ", true, true, true, 0);
-
+TEST_F(CRegistryAssociations, ARegistrationWritesEveryEntryUnderBothRoots) {
+    registerDoc("  C:\\A\\B.EXE ", true, 0);
     EXPECT_EQ(entry(".kvd"), "Karvo.Doc");
     EXPECT_EQ(entry("Karvo.Doc"), "Karvo document");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\open"), "&Open");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\open\\command"), "\"C:\\A\\B.EXE\" \"%1\"");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\print"), "&Print");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\print\\command"), "\"C:\\A\\B.EXE\" /p \"%1\"");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\add"), "&Install kvd");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\add\\command"), "\"C:\\A\\B.EXE\" /a \"%1\"");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\new"), "&New");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\new\\command"), "\"C:\\A\\B.EXE\" /n \"%1\"");
+    const std::pair<const char*, const char*> verbs[] = {
+        {"open", "&Open"}, {"print", "&Print"}, {"add", "&Install kvd"}, {"new", "&New"}};
+    for (const auto& [verb, menu] : verbs) {
+        const std::string key = std::string("Karvo.Doc\\shell\\") + verb;
+        EXPECT_EQ(entry(key), menu);
+        const std::string option = verb == std::string("open") ? "" : std::string("/") + verb[0] + " ";
+        EXPECT_EQ(entry(key + "\\command"), "\"C:\\A\\B.EXE\" " + option + "\"%1\"");
+    }
     EXPECT_EQ(entry("Karvo.Doc\\DefaultIcon"), "\"C:\\A\\B.EXE\",0");
 
-    // The object is left at the last entry written, in its class-root form.
     EXPECT_EQ(reg.ClassKey(), cRegistry::kLocalMachine);
     EXPECT_EQ(reg.SectionKey(), "Karvo.Doc\\DefaultIcon");
     EXPECT_EQ(reg.ValueKey(), "");
     EXPECT_EQ(reg.ValueType(), 1);
 }
 
-TEST_F(CRegistryAssociations, OptionalPartsAndGivenTextsAreRespected) {
-    registerDoc("\"C:\\Program Files\\K.exe\"", false, false, false, -1, "Open with Karvo");
+TEST_F(CRegistryAssociations, OptionsTextsAndPathsAreTakenAsGiven) {
+    registerDoc("\"C:\\Program Files\\K.exe\"", false, -1, "Open with Karvo");
     EXPECT_EQ(entry("Karvo.Doc\\shell\\open"), "Open with Karvo");
     EXPECT_EQ(entry("Karvo.Doc\\shell\\open\\command"), "\"C:\\Program Files\\K.exe\" \"%1\"");
-    EXPECT_FALSE(present("Karvo.Doc\\shell\\print"));
-    EXPECT_FALSE(present("Karvo.Doc\\shell\\add"));
-    EXPECT_FALSE(present("Karvo.Doc\\shell\\new"));
-    EXPECT_FALSE(present("Karvo.Doc\\DefaultIcon"));
+    for (const char* absent : {"Karvo.Doc\\shell\\print", "Karvo.Doc\\shell\\add", "Karvo.Doc\\shell\\new",
+                               "Karvo.Doc\\DefaultIcon"}) {
+        EXPECT_FALSE(keyExists(kHkeyClassesRoot, absent)) << absent;
+    }
     EXPECT_EQ(reg.SectionKey(), "Karvo.Doc\\shell\\open\\command");
 
-    registerDoc("x.exe", true, true, true, 3, "", "Print it", "Make one", "Set up");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\print"), "Print it");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\new"), "Make one");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\add"), "Set up");
-    EXPECT_EQ(entry("Karvo.Doc\\DefaultIcon"), "\"x.exe\",3");
-    EXPECT_EQ(reg.SectionKey(), "Karvo.Doc\\DefaultIcon");
-
-    registerDoc("   ", false, false, false, 1);
-    EXPECT_EQ(entry("Karvo.Doc\\DefaultIcon"), "\",1");
+    registerDoc("   ", true, 3, "Mine");
+    EXPECT_EQ(entry("Karvo.Doc\\shell\\add"), "Mine");
+    EXPECT_EQ(entry("Karvo.Doc\\DefaultIcon"), "\",3");
 }
 
-TEST_F(CRegistryAssociations, AWriteFailureStopsTheRegistrationAndKeepsWhatWasWritten) {
+TEST_F(CRegistryAssociations, AFailingWriteStopsTheRegistrationAndKeepsWhatWasWritten) {
     probe.refuseCreate = [](HKey root, const std::string& path) {
         return root == kHkeyLocalMachine && path.find("Karvo.Doc") != std::string::npos;
     };
-    const RegistryError e = caught([&] { registerDoc("k.exe", true, true, true, 0); });
+    const RegistryError e = raised([&] { registerDoc("k.exe", true, 0); });
     EXPECT_EQ(e.number(), 26001);
-    EXPECT_EQ(e.description(),
-              "Failed to set registry value Key: '-2147483646',Section: 'SOFTWARE\\Classes\\Karvo.Doc',Key: '' to "
-              "value: 'Karvo document'");
-    EXPECT_EQ(text(kHkeyClassesRoot, ".kvd", ""), "Karvo.Doc");
+    EXPECT_EQ(e.description(), "Failed to set registry value Key: '-2147483646',Section: "
+                               "'SOFTWARE\\Classes\\Karvo.Doc',Key: '' to value: 'Karvo document'");
+    EXPECT_EQ(text(kHkeyClassesRoot, ".kvd"), "Karvo.Doc");
     EXPECT_EQ(reg.SectionKey(), "Karvo.Doc");
     EXPECT_FALSE(keyExists(kHkeyClassesRoot, "Karvo.Doc\\shell"));
 }
 
 TEST_F(CRegistryAssociations, AdditionalVerbsFollowARegistration) {
-    registerDoc("k.exe", false, false, false, -1);
-    ASSERT_EQ(reg.ClassKey(), cRegistry::kLocalMachine);
-    reg.CreateAdditionalEXEAssociations("Karvo.Doc", {std::string("edit"), std::string("&Edit"),
-                                                      std::string("k.exe /e \"%1\""), std::string("view"),
-                                                      std::string("&View"), std::string("k.exe /v %1 %2")});
+    registerDoc("k.exe", false, -1);
+    reg.CreateAdditionalEXEAssociations("Karvo.Doc", items({"edit", "&Edit", "k.exe /e \"%1\"", "view", "&View",
+                                                            "k.exe /v %1 %2"}));
     EXPECT_EQ(entry("Karvo.Doc\\shell\\edit"), "&Edit");
     EXPECT_EQ(entry("Karvo.Doc\\shell\\edit\\command"), "k.exe /e \"%1\"");
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\view"), "&View");
     EXPECT_EQ(entry("Karvo.Doc\\shell\\view\\command"), "k.exe /v %1 %2");
-    EXPECT_EQ(reg.SectionKey(), "Karvo.Doc\\shell\\view\\command") << "the later verb went in last";
-    EXPECT_EQ(reg.ClassKey(), cRegistry::kLocalMachine);
+    EXPECT_EQ(reg.SectionKey(), "Karvo.Doc\\shell\\view\\command") << "verbs go in in the order given";
 
-    // A caller that points at the class root itself first is served the same way.
     reg.setClassKey(cRegistry::kClassesRoot);
-    reg.CreateAdditionalEXEAssociations("Karvo.Doc", {std::int32_t{7}, std::string("Seven"), std::string("k.exe 7")});
+    reg.CreateAdditionalEXEAssociations("Karvo.Doc", {std::int32_t{7}, std::string("Seven"), std::string("k 7")});
     EXPECT_EQ(entry("Karvo.Doc\\shell\\7"), "Seven");
-
-    // Nothing to add is no error once the class exists.
-    reg.setClassKey(cRegistry::kCurrentUser);
     reg.CreateAdditionalEXEAssociations("Karvo.Doc", {});
-    EXPECT_EQ(reg.ClassKey(), cRegistry::kCurrentUser);
+
+    // A verb that cannot be written is skipped without a word; the rest still go in.
+    probe.refuseCreate = [](HKey, const std::string& path) { return path.find("\\bad") != std::string::npos; };
+    reg.CreateAdditionalEXEAssociations("Karvo.Doc", items({"bad", "Bad", "b.exe", "good", "Good", "g.exe"}));
+    EXPECT_FALSE(keyExists(kHkeyClassesRoot, "Karvo.Doc\\shell\\bad"));
+    EXPECT_EQ(entry("Karvo.Doc\\shell\\good\\command"), "g.exe");
 }
 
 TEST_F(CRegistryAssociations, AdditionalVerbsRefuseBadListsAndUnknownClasses) {
-    registerDoc("k.exe", false, false, false, -1);
-    RegistryError e = caught([&] {
-        reg.CreateAdditionalEXEAssociations("Karvo.Doc", {std::string("a"), std::string("b"), std::string("c"),
-                                                          std::string("d")});
-    });
+    registerDoc("k.exe", false, -1);
+    RegistryError e = raised([&] { reg.CreateAdditionalEXEAssociations("Karvo.Doc", items({"a", "b", "c", "d"})); });
     EXPECT_EQ(e.number(), static_cast<std::int32_t>(0x800469ACu));
     EXPECT_EQ(e.source(), cRegistry::ErrorSource());
     EXPECT_EQ(e.description(),
               "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
-    EXPECT_FALSE(present("Karvo.Doc\\shell\\a"));
+    EXPECT_FALSE(keyExists(kHkeyClassesRoot, "Karvo.Doc\\shell\\a"));
 
-    e = caught([&] {
-        reg.CreateAdditionalEXEAssociations("Other.Doc", {std::string("a"), std::string("b"), std::string("c")});
-    });
-    EXPECT_EQ(e.number(), static_cast<std::int32_t>(0x800469ADu));
-    EXPECT_EQ(e.description(), "Error - attempt to create additional associations before class defined.");
-    EXPECT_FALSE(present("Other.Doc"));
-
-    e = caught([&] { reg.CreateAdditionalEXEAssociations("Other.Doc", {}); });
-    EXPECT_EQ(e.number(), static_cast<std::int32_t>(0x800469ADu));
-}
-
-TEST_F(CRegistryAssociations, AnAdditionalVerbThatCannotBeWrittenIsSkipped) {
-    registerDoc("k.exe", false, false, false, -1);
-    probe.refuseCreate = [](HKey, const std::string& path) { return path.find("\\bad") != std::string::npos; };
-    reg.CreateAdditionalEXEAssociations("Karvo.Doc", {std::string("bad"), std::string("Bad"), std::string("b.exe"),
-                                                      std::string("good"), std::string("Good"), std::string("g.exe")});
-    EXPECT_FALSE(present("Karvo.Doc\\shell\\bad"));
-    EXPECT_EQ(entry("Karvo.Doc\\shell\\good\\command"), "g.exe");
+    for (const auto& list : {items({"a", "b", "c"}), items({})}) {
+        e = raised([&] { reg.CreateAdditionalEXEAssociations("Other.Doc", list); });
+        EXPECT_EQ(e.number(), static_cast<std::int32_t>(0x800469ADu));
+        EXPECT_EQ(e.description(), "Error - attempt to create additional associations before class defined.");
+    }
+    EXPECT_FALSE(keyExists(kHkeyClassesRoot, "Other.Doc"));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// A registry service that passes every call on to a real store while it watches and, when asked,
-// misbehaves: refuses creates or writes, throws during enumeration, or answers a query with data of
-// its own (shapes of data that a well-behaved store would not produce).
+// A registry service that passes every call on to a private store while it watches and, when
+// asked, misbehaves: refuses creates or writes, throws while listing sub-keys, or answers a query
+// with data shaped as no well-behaved store would give it.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
@@ -13,158 +15,141 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "registry/RegistryService.h"
 #include "registry/cRegistry.h"
 
 namespace karvo::test {
 
 using namespace karvo::reg;
+using Bytes = std::vector<std::uint8_t>;
 
 class ProbeService : public RegistryService {
 public:
-    explicit ProbeService(RegistryService& inner) : inner_(inner) {}
+    explicit ProbeService(RegistryService& inner) : in_(inner) {}
 
-    // Knobs.
     std::function<bool(HKey root, const std::string& path)> refuseCreate;
-    LONG setResult = kErrorSuccess;           // non-zero: RegSetValueExA answers this
-    LONG deleteValueResult = kErrorSuccess;   // non-zero: RegDeleteValueA answers this
-    long throwAtEnumKey = -1;                 // index at which RegEnumKeyA throws
-    struct Fake {
-        DWORD type;
-        std::vector<std::uint8_t> data;
-    };
-    std::map<std::string, Fake> fakeValues;   // value name -> what RegQueryValueExA answers
+    LONG setResult = kErrorSuccess;          // non-zero: RegSetValueExA answers this
+    LONG deleteValueResult = kErrorSuccess;  // non-zero: RegDeleteValueA answers this
+    long throwAtEnumKey = -1;                // RegEnumKeyA throws at this index
+    std::map<std::string, std::pair<DWORD, Bytes>> fakeValues;  // name -> type and data to answer
 
-    // Observations.
-    std::multiset<HKey> open;                 // handles given out and not yet closed
-    int enumerationOpens = 0;                 // opens asking for sub-key enumeration
-    int enumKeyCalls = 0;
+    std::multiset<HKey> open;  // handles given out and not closed
+    int enumerationOpens = 0;
 
-    LONG RegOpenKeyExA(HKey hKey, const char* lpSubKey, DWORD ulOptions, DWORD samDesired, HKey* phkResult) override {
-        if (samDesired == kKeyEnumerateSubKeys) ++enumerationOpens;
-        const LONG r = inner_.RegOpenKeyExA(hKey, lpSubKey, ulOptions, samDesired, phkResult);
-        if (r == kErrorSuccess) open.insert(*phkResult);
-        return r;
+    LONG RegOpenKeyExA(HKey h, const char* sub, DWORD o, DWORD sam, HKey* out) override {
+        enumerationOpens += sam == kKeyEnumerateSubKeys;
+        return track(in_.RegOpenKeyExA(h, sub, o, sam, out), out);
     }
-    LONG RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD Reserved, const char* lpClass, DWORD dwOptions,
-                         DWORD samDesired, const SecurityAttributes* sa, HKey* phkResult, DWORD* disp) override {
-        if (refuseCreate && refuseCreate(hKey, lpSubKey)) return kErrorAccessDenied;
-        const LONG r = inner_.RegCreateKeyExA(hKey, lpSubKey, Reserved, lpClass, dwOptions, samDesired, sa, phkResult, disp);
-        if (r == kErrorSuccess) open.insert(*phkResult);
-        return r;
+    LONG RegCreateKeyExA(HKey h, const char* sub, DWORD r, const char* cls, DWORD o, DWORD sam,
+                         const SecurityAttributes* sa, HKey* out, DWORD* disp) override {
+        if (refuseCreate && refuseCreate(h, sub)) return kErrorAccessDenied;
+        return track(in_.RegCreateKeyExA(h, sub, r, cls, o, sam, sa, out, disp), out);
     }
-    LONG RegCloseKey(HKey hKey) override {
-        if (auto it = open.find(hKey); it != open.end()) open.erase(it);
-        return inner_.RegCloseKey(hKey);
+    LONG RegCloseKey(HKey h) override {
+        if (auto it = open.find(h); it != open.end()) open.erase(it);
+        return in_.RegCloseKey(h);
     }
-    LONG RegQueryValueExA(HKey hKey, const char* name, DWORD* reserved, DWORD* type, std::uint8_t* data,
-                          DWORD* cb) override {
-        auto fake = fakeValues.find(name);
-        if (fake == fakeValues.end()) return inner_.RegQueryValueExA(hKey, name, reserved, type, data, cb);
-        const auto& f = fake->second;
-        const auto size = static_cast<DWORD>(f.data.size());
-        if (type != nullptr) *type = f.type;
-        if (data == nullptr) {
-            *cb = size;
-            return kErrorSuccess;
-        }
-        if (*cb < size) {
-            *cb = size;
-            return kErrorMoreData;
-        }
-        if (size != 0) std::memcpy(data, f.data.data(), size);
+    LONG RegQueryValueExA(HKey h, const char* name, DWORD* r, DWORD* type, std::uint8_t* data, DWORD* cb) override {
+        const auto fake = fakeValues.find(name);
+        if (fake == fakeValues.end()) return in_.RegQueryValueExA(h, name, r, type, data, cb);
+        const auto& [fakeType, bytes] = fake->second;
+        const auto size = static_cast<DWORD>(bytes.size());
+        *type = fakeType;
+        const bool fits = data != nullptr && *cb >= size;
+        if (fits && size != 0) std::memcpy(data, bytes.data(), size);
         *cb = size;
-        return kErrorSuccess;
+        return data == nullptr || fits ? kErrorSuccess : kErrorMoreData;
     }
-    LONG RegSetValueExA(HKey hKey, const char* name, DWORD reserved, DWORD type, const std::uint8_t* data,
-                        DWORD cb) override {
-        if (setResult != kErrorSuccess) return setResult;
-        return inner_.RegSetValueExA(hKey, name, reserved, type, data, cb);
+    LONG RegSetValueExA(HKey h, const char* name, DWORD r, DWORD type, const std::uint8_t* data, DWORD cb) override {
+        return setResult != kErrorSuccess ? setResult : in_.RegSetValueExA(h, name, r, type, data, cb);
     }
-    LONG RegDeleteKeyA(HKey hKey, const char* sub) override { return inner_.RegDeleteKeyA(hKey, sub); }
-    LONG RegDeleteValueA(HKey hKey, const char* name) override {
-        if (deleteValueResult != kErrorSuccess) return deleteValueResult;
-        return inner_.RegDeleteValueA(hKey, name);
+    LONG RegDeleteKeyA(HKey h, const char* sub) override { return in_.RegDeleteKeyA(h, sub); }
+    LONG RegDeleteValueA(HKey h, const char* name) override {
+        return deleteValueResult != kErrorSuccess ? deleteValueResult : in_.RegDeleteValueA(h, name);
     }
-    LONG RegEnumKeyA(HKey hKey, DWORD index, char* name, DWORD cch) override {
-        ++enumKeyCalls;
-        if (throwAtEnumKey >= 0 && index == static_cast<DWORD>(throwAtEnumKey))
-            throw std::runtime_error("enumeration broke down");
-        return inner_.RegEnumKeyA(hKey, index, name, cch);
+    LONG RegEnumKeyA(HKey h, DWORD i, char* name, DWORD cch) override {
+        if (static_cast<long>(i) == throwAtEnumKey) throw std::runtime_error("enumeration broke down");
+        return in_.RegEnumKeyA(h, i, name, cch);
     }
-    LONG RegEnumValueA(HKey hKey, DWORD index, char* name, DWORD* cch, DWORD* reserved, DWORD* type,
-                       std::uint8_t* data, DWORD* cb) override {
-        return inner_.RegEnumValueA(hKey, index, name, cch, reserved, type, data, cb);
+    LONG RegEnumValueA(HKey h, DWORD i, char* n, DWORD* cch, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* cb) override {
+        return in_.RegEnumValueA(h, i, n, cch, r, t, d, cb);
     }
-    LONG RegQueryInfoKeyA(HKey hKey, char* cls, DWORD* cchClass, DWORD* reserved, DWORD* subKeys,
-                          DWORD* maxSubKeyLen, DWORD* maxClassLen, DWORD* values, DWORD* maxValueNameLen,
-                          DWORD* maxValueLen, DWORD* securityDescriptor, void* lastWrite) override {
-        return inner_.RegQueryInfoKeyA(hKey, cls, cchClass, reserved, subKeys, maxSubKeyLen, maxClassLen, values,
-                                       maxValueNameLen, maxValueLen, securityDescriptor, lastWrite);
+    LONG RegQueryInfoKeyA(HKey h, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
+                          DWORD* mvn, DWORD* mv, DWORD* sd, void* t) override {
+        return in_.RegQueryInfoKeyA(h, c, cc, r, sk, msk, mc, v, mvn, mv, sd, t);
     }
-    LONG EnumKeyRaw(HKey hKey, DWORD index, std::string& name) override { return inner_.EnumKeyRaw(hKey, index, name); }
-    LONG EnumValueRaw(HKey hKey, DWORD index, std::string& name, DWORD& type, std::vector<std::uint8_t>& data) override {
-        return inner_.EnumValueRaw(hKey, index, name, type, data);
+    LONG EnumKeyRaw(HKey h, DWORD i, std::string& n) override { return in_.EnumKeyRaw(h, i, n); }
+    LONG EnumValueRaw(HKey h, DWORD i, std::string& n, DWORD& t, Bytes& d) override {
+        return in_.EnumValueRaw(h, i, n, t, d);
     }
-    LONG QueryValueRaw(HKey hKey, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) override {
-        return inner_.QueryValueRaw(hKey, name, type, data);
+    LONG QueryValueRaw(HKey h, const std::string& n, DWORD& t, Bytes& d) override { return in_.QueryValueRaw(h, n, t, d); }
+    LONG SetValueRaw(HKey h, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override {
+        return in_.SetValueRaw(h, n, t, d, s);
     }
-    LONG SetValueRaw(HKey hKey, const std::string& name, DWORD type, const std::uint8_t* data, std::size_t size) override {
-        return inner_.SetValueRaw(hKey, name, type, data, size);
-    }
-    LONG DeleteTree(HKey hKey, const char* sub) override { return inner_.DeleteTree(hKey, sub); }
-    bool KeyPath(HKey hKey, std::string& path) override { return inner_.KeyPath(hKey, path); }
-    LONG BeginBatch() override { return inner_.BeginBatch(); }
-    LONG CommitBatch() override { return inner_.CommitBatch(); }
-    LONG RollbackBatch() override { return inner_.RollbackBatch(); }
+    LONG DeleteTree(HKey h, const char* sub) override { return in_.DeleteTree(h, sub); }
+    bool KeyPath(HKey h, std::string& p) override { return in_.KeyPath(h, p); }
+    LONG BeginBatch() override { return in_.BeginBatch(); }
+    LONG CommitBatch() override { return in_.CommitBatch(); }
+    LONG RollbackBatch() override { return in_.RollbackBatch(); }
 
 private:
-    RegistryService& inner_;
+    LONG track(LONG result, const HKey* key) {
+        if (result == kErrorSuccess) open.insert(*key);
+        return result;
+    }
+    RegistryService& in_;
 };
 
 // A private store on a temporary file, a probe over it and an object that talks to the probe.
-struct RegistryFixtureState {
+// Every test ends with no key left open.
+class RegistryTest : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_TRUE(probe.open.empty()) << "a key was left open"; }
+
+    void at(HKey root, const std::string& section, const std::string& value = "") {
+        reg.setClassKey(static_cast<std::int32_t>(root));
+        reg.setSectionKey(section);
+        reg.setValueKey(value);
+    }
+    // The type and data of a value as the store keeps it; type 999 when it is missing.
+    std::pair<DWORD, Bytes> stored(HKey root, const std::string& path, const std::string& name) {
+        std::pair<DWORD, Bytes> found{999, {}};
+        HKey key = 0;
+        if (store->RegOpenKeyExA(root, path.c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return found;
+        if (store->QueryValueRaw(key, name, found.first, found.second) != kErrorSuccess) found.first = 999;
+        store->RegCloseKey(key);
+        return found;
+    }
+    bool keyExists(HKey root, const std::string& path) {
+        cRegistry other(*store);
+        other.setClassKey(static_cast<std::int32_t>(root));
+        other.setSectionKey(path);
+        return other.KeyExists();
+    }
+    // A key's default value read back as text ("<none>" when there is no text value).
+    std::string text(HKey root, const std::string& path) {
+        cRegistry other(*store);
+        other.setClassKey(static_cast<std::int32_t>(root));
+        other.setSectionKey(path);
+        const Variant v = other.Value();
+        const auto* s = std::get_if<std::string>(&v);
+        return s != nullptr ? *s : "<none>";
+    }
+
     TempDir dir;
     std::unique_ptr<RegistryService> store = openStore((dir / "reg.db").string());
     ProbeService probe{*store};
     cRegistry reg{probe};
-
-    // Reads a value as the store keeps it (string types as UTF-16LE); false when it is missing.
-    bool raw(HKey root, const std::string& path, const std::string& name, DWORD& type,
-             std::vector<std::uint8_t>& data) {
-        HKey key = 0;
-        if (store->RegOpenKeyExA(root, path.c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return false;
-        const LONG r = store->QueryValueRaw(key, name, type, data);
-        store->RegCloseKey(key);
-        return r == kErrorSuccess;
-    }
-    bool keyExists(HKey root, const std::string& path) {
-        HKey key = 0;
-        if (store->RegOpenKeyExA(root, path.c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return false;
-        store->RegCloseKey(key);
-        return true;
-    }
-    void putRaw(HKey root, const std::string& path, const std::string& name, DWORD type,
-                const std::vector<std::uint8_t>& data) {
-        HKey key = 0;
-        DWORD disp = 0;
-        if (store->RegCreateKeyExA(root, path.c_str(), 0, "", 0, 0x3F, nullptr, &key, &disp) != kErrorSuccess)
-            throw std::runtime_error("cannot create " + path);
-        const LONG r = store->SetValueRaw(key, name, type, data.data(), data.size());
-        store->RegCloseKey(key);
-        if (r != kErrorSuccess) throw std::runtime_error("cannot set " + name);
-    }
-    // A text value as the program reads it back through the store's ANSI entry point.
-    std::string text(HKey root, const std::string& path, const std::string& name) {
-        cRegistry r{*store};
-        r.setClassKey(static_cast<std::int32_t>(root));
-        r.setSectionKey(path);
-        r.setValueKey(name);
-        r.setDefault(std::string("<missing>"));
-        const Variant v = r.Value();
-        const auto* s = std::get_if<std::string>(&v);
-        return s != nullptr ? *s : "<not text>";
-    }
 };
+
+template <class F>
+RegistryError raised(F&& f) {
+    try {
+        f();
+    } catch (const RegistryError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no RegistryError";
+    return RegistryError(0, "", "");
+}
 
 }  // namespace karvo::test
