@@ -107,4 +107,16 @@ TEST_F(CRegistryKeys, EnumerateValuesListsNamesInCreationOrder) {
     }
 }
 
+TEST(CRegistrySystem, ADefaultObjectWorksOnTheUsersRegistry) {
+    TempDir dir;
+    ScopedEnv env("KARVO_REGISTRY", (dir / "user.db").string());
+    cRegistry reg;
+    reg.setClassKey(cRegistry::kCurrentUser);
+    reg.setSectionKey("Software\\Karvo\\Default");
+    EXPECT_TRUE(reg.CreateKey());
+    cRegistry copy = reg;
+    EXPECT_TRUE(copy.KeyExists());
+    EXPECT_TRUE(std::filesystem::exists(dir / "user.db"));
+}
+
 }  // namespace
