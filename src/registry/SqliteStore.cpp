@@ -17,6 +17,7 @@
 #include <array>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -35,7 +36,8 @@ using detail::utf16Length;
 
 constexpr std::size_t kMaxValueNameLength = 16383;
 constexpr int kBusyTimeoutMs = 10000;
-constexpr auto kRecheck = std::chrono::milliseconds(1);
+// How long a read snapshot is kept across calls before others' commits are looked for again.
+constexpr auto kSnapshotLife = std::chrono::milliseconds(2);
 constexpr const char* kCurrentUserId = "S-1-5-21-1000";
 
 constexpr const char* kSchema = R"sql(
@@ -108,8 +110,10 @@ public:
         sqlite3_bind_int64(s_, i, v);
         return *this;
     }
+    // Text and blobs are not copied: every caller keeps them alive until the statement has run,
+    // and binds every parameter afresh before the next run.
     Query& bind(int i, std::string_view text) {
-        sqlite3_bind_text(s_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(s_, i, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
         return *this;
     }
     Query& bindBlob(int i, const std::uint8_t* data, std::size_t size) {
@@ -158,8 +162,9 @@ struct ValueEntry {
 // names is two allocations, not 100,000.
 struct ChildEntry {
     sqlite3_int64 id = 0;
-    std::uint32_t offset = 0;
+    std::uint32_t offset = 0;  // the name, then its upper-case form
     std::uint32_t length = 0;
+    std::uint32_t upperLength = 0;
 };
 
 // An open key. Its sub-keys and values are read in one go on first use and kept until the
@@ -178,6 +183,9 @@ struct KeyHandle {
 
     std::string_view childName(std::size_t i) const {
         return std::string_view(childNames).substr(children[i].offset, children[i].length);
+    }
+    std::string_view childUpper(std::size_t i) const {
+        return std::string_view(childNames).substr(children[i].offset + children[i].length, children[i].upperLength);
     }
 };
 
@@ -289,10 +297,14 @@ private:
     void refreshDataVersion();
     Stamp existenceStamp() const { return Stamp{lastDataVersion_, removals_}; }
     Stamp cacheStamp() const { return Stamp{lastDataVersion_, own_}; }
-    // Learns about other processes' commits. Asking costs a round of file locking, so between
-    // changes of our own it is asked at most once per kRecheck; inside a write transaction
-    // (force) it is always asked, since nobody else can commit then.
-    void noticeOthers(bool force);
+    // Reads run in a read transaction that is kept across calls for up to kSnapshotLife: taking
+    // and dropping the file locks for every call would cost more than the reads themselves. A
+    // fresh snapshot also learns about other processes' commits (data_version). Inside a write
+    // transaction (inWrite) only data_version is asked; nobody else can commit then.
+    void noticeOthers(bool inWrite);
+    void freshRead();
+    void endRead();
+    void closeIdleReads();
     // The handle if it is usable, else nullptr with err set (6 unknown, 1018 key deleted).
     KeyHandle* live(HKey h, LONG& err, bool inWrite = false);
     bool keyExists(sqlite3_int64 id);
@@ -331,7 +343,11 @@ private:
     std::uint64_t own_ = 0;       // own changes
     std::uint64_t removals_ = 0;  // own key deletions and rollbacks
     sqlite3_int64 lastDataVersion_ = -1;
-    std::chrono::steady_clock::time_point lastCheck_;
+    bool readOpen_ = false;
+    std::chrono::steady_clock::time_point readSince_;
+    std::condition_variable_any wake_;  // tells the closer about a new snapshot, or to stop
+    bool stopping_ = false;
+    std::thread closer_;  // ends snapshots left open when the caller goes idle
 
     sqlite3_stmt* sDataVersion_ = nullptr;
     sqlite3_stmt* sKeyExists_ = nullptr;
@@ -361,8 +377,15 @@ private:
 // ---- opening ------------------------------------------------------------------------------
 
 SqliteStore::~SqliteStore() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (closer_.joinable())
+        closer_.join();
     std::lock_guard lock(mutex_);
-    if (db_ && batchDepth_ > 0)
+    if (db_ && (batchDepth_ > 0 || readOpen_))
         exec("ROLLBACK");
     close();
 }
@@ -391,7 +414,7 @@ bool SqliteStore::prepareAll() {
            prep(sKeyExists_, "SELECT 1 FROM keys WHERE id = ?1") &&
            prep(sFindChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2") &&
            prep(sInsertKey_, "INSERT INTO keys(parent, name, uname) VALUES(?1, ?2, ?3)") &&
-           prep(sChildren_, "SELECT id, name FROM keys INDEXED BY keys_listing WHERE parent = ?1 ORDER BY uname") &&
+           prep(sChildren_, "SELECT id, name, uname FROM keys INDEXED BY keys_listing WHERE parent = ?1 ORDER BY uname") &&
            prep(sChildIds_, "SELECT id FROM keys WHERE parent = ?1") &&
            prep(sHasChild_, "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1") &&
            prep(sDeleteKey_, "DELETE FROM keys WHERE id = ?1") &&
@@ -496,6 +519,7 @@ void SqliteStore::open() {
     // A large batch (an import) keeps its pages in memory instead of spilling them to the log
     // again and again; the memory is taken only as the batch grows.
     exec("PRAGMA cache_size=-32768");
+    exec("PRAGMA journal_size_limit=67108864");  // the log shrinks back after a large import
     if (!exec("PRAGMA synchronous=NORMAL") || !exec("BEGIN IMMEDIATE")) {
         close();
         return;
@@ -557,15 +581,57 @@ bool SqliteStore::keyExists(sqlite3_int64 id) {
     return q.bind(1, id).step() == SQLITE_ROW;
 }
 
-void SqliteStore::noticeOthers(bool force) {
+void SqliteStore::noticeOthers(bool inWrite) {
     // Inside a batch this connection holds the write lock: nobody else can commit.
     if (batchDepth_ > 0 && lastDataVersion_ >= 0)
         return;
+    if (inWrite)
+        refreshDataVersion();
+    else
+        freshRead();
+}
+
+void SqliteStore::freshRead() {
+    if (batchDepth_ > 0 || (!readOpen_ && !sqlite3_get_autocommit(db_)))
+        return;  // a write transaction is open: its reads are current
     const auto now = std::chrono::steady_clock::now();
-    if (!force && lastDataVersion_ >= 0 && now - lastCheck_ < kRecheck)
+    if (readOpen_ && now - readSince_ < kSnapshotLife)
         return;
-    refreshDataVersion();
-    lastCheck_ = now;
+    endRead();
+    {
+        Query q(sBeginRead_);
+        if (!q.done())
+            return;
+    }
+    readOpen_ = true;
+    readSince_ = now;
+    refreshDataVersion();  // the first read: the snapshot starts here
+    if (!closer_.joinable())
+        closer_ = std::thread([this] { closeIdleReads(); });
+    wake_.notify_one();
+}
+
+void SqliteStore::endRead() {
+    if (!readOpen_)
+        return;
+    readOpen_ = false;
+    Query q(sCommit_);
+    q.step();
+}
+
+void SqliteStore::closeIdleReads() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (!readOpen_) {
+            wake_.wait(lock);
+            continue;
+        }
+        const auto due = readSince_ + kSnapshotLife;
+        if (std::chrono::steady_clock::now() >= due)
+            endRead();
+        else
+            wake_.wait_until(lock, due);
+    }
 }
 
 KeyHandle* SqliteStore::live(HKey h, LONG& err, bool inWrite) {
@@ -622,28 +688,20 @@ LONG SqliteStore::walkFrom(const KeyHandle& base, const std::vector<std::string>
     std::size_t lo = 0, hi = base.children.size();
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (foldName(base.childName(mid)) < upper)
+        if (base.childUpper(mid) < upper)
             lo = mid + 1;
         else
             hi = mid;
     }
-    if (lo == base.children.size() || foldName(base.childName(lo)) != upper)
+    if (lo == base.children.size() || base.childUpper(lo) != upper)
         return kErrorFileNotFound;
     return walk(base.children[lo].id, std::vector<std::string>(parts.begin() + 1, parts.end()), id);
 }
 
 LONG SqliteStore::ensureCache(KeyHandle& k) {
+    freshRead();  // sub-keys and values from one snapshot
     if (k.cacheValid && k.cacheStamp == cacheStamp())
         return kErrorSuccess;
-    // Sub-keys and values from one snapshot, and one round of locking for all of it.
-    const bool ownRead = sqlite3_get_autocommit(db_) != 0;
-    if (ownRead) {
-        Query q(sBeginRead_);
-        if (!q.done())
-            return kErrorCantRead;
-        refreshDataVersion();
-        lastCheck_ = std::chrono::steady_clock::now();
-    }
     LONG err = kErrorSuccess;
     k.cacheValid = false;
     k.children.clear();
@@ -659,9 +717,12 @@ LONG SqliteStore::ensureCache(KeyHandle& k) {
         int rc;
         while ((rc = q.step()) == SQLITE_ROW) {
             const std::string_view name = q.view(1);
+            const std::string_view upper = q.view(2);
             k.children.push_back(ChildEntry{q.integer(0), static_cast<std::uint32_t>(k.childNames.size()),
-                                            static_cast<std::uint32_t>(name.size())});
+                                            static_cast<std::uint32_t>(name.size()),
+                                            static_cast<std::uint32_t>(upper.size())});
             k.childNames.append(name);
+            k.childNames.append(upper);
         }
         if (rc != SQLITE_DONE)
             err = kErrorCantRead;
@@ -674,10 +735,6 @@ LONG SqliteStore::ensureCache(KeyHandle& k) {
             k.values.push_back(ValueEntry{q.text(0), static_cast<DWORD>(q.integer(1)), q.blob(2)});
         if (rc != SQLITE_DONE)
             err = kErrorCantRead;
-    }
-    if (ownRead) {
-        Query q(sCommit_);
-        q.step();
     }
     if (err != kErrorSuccess) {
         k.children.clear();
@@ -723,6 +780,7 @@ SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
             started_ = true;
         }
     } else {
+        s_.endRead();
         Query q(s_.sBegin_);
         started_ = q.done();
     }
@@ -1046,7 +1104,12 @@ LONG SqliteStore::setValue(HKey hKey, const std::string& rawName, DWORD type, co
                            std::size_t size) {
     if ((!data && size) || size > static_cast<std::size_t>(INT_MAX))
         return kErrorInvalidParameter;
-    const std::string name = cleanName(rawName);
+    std::string cleaned;
+    std::string_view name = rawName;
+    if (!text::isValidUtf8(name)) {
+        cleaned = cleanName(name);
+        name = cleaned;
+    }
     if (utf16Length(name) > kMaxValueNameLength)
         return kErrorInvalidParameter;
     std::lock_guard lock(mutex_);
@@ -1202,6 +1265,7 @@ LONG SqliteStore::BeginBatch() {
     if (!ready_)
         return kErrorCantOpen;
     if (batchDepth_ == 0) {
+        endRead();
         Query q(sBegin_);
         if (!q.done())
             return kErrorCantWrite;
@@ -1275,6 +1339,10 @@ LONG SqliteStore::RollbackBatch() {
 }  // namespace
 
 std::unique_ptr<RegistryService> openStore(const std::string& path) {
+    // Allocation statistics cost a global lock on every allocation; the store does not use them.
+    // This only takes effect before SQLite's first use in the process.
+    static std::once_flag once;
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
     auto store = std::make_unique<SqliteStore>(path);
     store->open();
     return store;
