@@ -3,6 +3,8 @@
 #include "platform/regedit/window/RegistryEditorWindow.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTreeWidget>
 
@@ -165,6 +167,8 @@ TEST_F(EditorWindow, KeysAreCreatedRenamedAndDeletedWithConfirmation) {
     EXPECT_FALSE(keyExists("R\\Made"));
     EXPECT_EQ(wide("1"), raw("R\\Renamed\\Inner", "v")->second);
     EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\R\\Renamed", window.addressText());
+    trigger("actCopyKeyName");
+    EXPECT_EQ("HKEY_CURRENT_USER\\R\\Renamed", QGuiApplication::clipboard()->text());
 
     boxes.answers = {platform::vbNo};
     trigger("actDelete");

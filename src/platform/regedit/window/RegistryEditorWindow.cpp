@@ -166,6 +166,13 @@ RegistryEditorWindow::RegistryEditorWindow(reg::RegistryService& service, Editor
             valuesActive_ = true;
     });
     connect(lvwValues_, &QTreeWidget::itemActivated, this, [this] { modifyValue(); });
+    // The commands act on the pane the user is in.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == tvwKeys_)
+            valuesActive_ = false;
+        else if (now == lvwValues_ && lvwValues_->currentItem())
+            valuesActive_ = true;
+    });
     connect(txtAddress_, &QLineEdit::returnPressed, this, [this] { navigateTo(txtAddress_->text()); });
     tvwKeys_->setCurrentItem(computer_);
 }
@@ -430,6 +437,8 @@ void RegistryEditorWindow::showValues(const std::optional<std::string>& select) 
         if (select && *select == value.name)
             selected = item;
     }
+    lvwValues_->resizeColumnToContents(0);
+    lvwValues_->resizeColumnToContents(1);
     if (selected) {
         lvwValues_->setCurrentItem(selected);
         lvwValues_->scrollToItem(selected);
@@ -473,6 +482,8 @@ bool RegistryEditorWindow::report(const EditResult& result, const QString& capti
 
 void RegistryEditorWindow::newKey() {
     const KeyRef parent = currentKey();
+    if (parent.isComputer())
+        return;  // the roots are fixed
     const EditResult r = createKey(service_, parent);
     if (!report(r, QStringLiteral("Error Creating Key")))
         return;
@@ -484,6 +495,8 @@ void RegistryEditorWindow::newKey() {
 
 void RegistryEditorWindow::newValue(reg::DWORD type) {
     const KeyRef key = currentKey();
+    if (key.isComputer())
+        return;
     const EditResult r = createValue(service_, key, type);
     if (!report(r, QStringLiteral("Error Creating Value")))
         return;
