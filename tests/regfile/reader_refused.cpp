@@ -74,6 +74,8 @@ const std::vector<RefusedCase>& badKeys() {
         {{"[-HKEY_NOWHERE\\Software]"}, 0},
         {{"[]"}, 0},
         {{"[" + K + "\\" + std::string(256, 'n') + "]"}, 0},
+        {{"[" + K + "\\" + std::string(256, '\x80') + "]"}, 0},
+        {{"\"" + std::string(16384, 'v') + "\"=\"x\""}, 0},
     };
     return cases;
 }

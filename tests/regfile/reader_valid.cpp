@@ -220,6 +220,14 @@ TEST_F(ReaderTest, KeysAreFoundLetterCaseIgnoredAndKeepTheirSpelling) {
     EXPECT_TRUE(exists(kK + "\\Subkey1c "));
 }
 
+TEST_F(ReaderTest, NamesUpToTheWindowsLimits) {
+    const std::string key(255, 'k');
+    const std::string name(16383, 'v');
+    const Result r = import(unicodeFile({kHeader5, "[" + kK + "\\" + key + "]", "\"" + name + "\"=dword:1"}));
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_TRUE(value(kK + "\\" + key, name).has_value());
+}
+
 TEST_F(ReaderTest, DeletingAKeyRemovesItsWholeSubtreeAndLaterKeysComeBack) {
     ASSERT_TRUE(import(ansiFile({"REGEDIT4", "[" + kK + "\\A\\B\\C]", "\"v\"=\"1\"", "[" + kK + "\\A]", "\"w\"=\"2\""}))
                     .ok);

@@ -161,11 +161,19 @@ void appendLe(std::string& out, std::u16string_view units) {
     }
 }
 
-std::size_t countCodePoints(std::string_view utf8) {
+// A name's length as Windows counts it, in UTF-16 units. Text that is not UTF-8 yet (an 8-bit file
+// still being checked) counts one unit a byte, as it will after conversion from Windows-1252.
+std::size_t nameLength(std::string_view name) {
+    if (!text::isValidUtf8(name))
+        return name.size();
     std::size_t n = 0;
-    for (char c : utf8)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+    for (char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c & 0xC0) != 0x80)
             ++n;
+        if ((c & 0xF8) == 0xF0)
+            ++n;
+    }
     return n;
 }
 
@@ -499,7 +507,7 @@ private:
             const View component = name.substr(start + 1, end - start - 1);
             if (!component.empty()) {
                 toUtf8(component, name_);
-                if (countCodePoints(name_) > kMaxKeyComponent)
+                if (nameLength(name_) > kMaxKeyComponent)
                     return fail("a key name is longer than 255 characters");
                 if (!path_.empty())
                     path_.push_back('\\');
@@ -530,7 +538,7 @@ private:
             if (!quoted(t, pos, "value name"))
                 return false;
             toUtf8(unescaped_, valueName_);
-            if (countCodePoints(valueName_) > kMaxValueName)
+            if (nameLength(valueName_) > kMaxValueName)
                 return fail("the value name is too long");
         }
         while (pos < t.size() && isBlank(t[pos]))
