@@ -140,7 +140,7 @@ bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, std::int32_
                              nullptr, nullptr) != kErrorSuccess) {
         return true;
     }
-    // The longest length is counted in characters; a name whose code-page form is longer than that
+    // Windows counts the longest name in characters; a name whose code-page form is longer than that
     // (several bytes to a character) gets a larger buffer instead of ending the list early.
     constexpr DWORD kLargestBuffer = 1u << 20;
     std::string buffer(static_cast<std::size_t>(longest) + 1, '\0');
@@ -169,11 +169,6 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, std::int32_t&
             return true;
         }
         // One handle for the whole walk: the service answers index after index in constant time.
-        DWORD subKeys = 0;
-        if (reg.RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr) == kErrorSuccess) {
-            sSect.reserve(std::min<std::size_t>(subKeys, 1u << 20));
-        }
         std::array<char, kSectionBuffer> buffer{};
         for (DWORD index = 0; iSectCount < std::numeric_limits<std::int32_t>::max(); ++index) {
             if (reg.RegEnumKeyA(key, index, buffer.data(), static_cast<DWORD>(buffer.size())) != kErrorSuccess) break;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -30,6 +31,7 @@ public:
     LONG setResult = kErrorSuccess;          // non-zero: RegSetValueExA answers this
     LONG deleteValueResult = kErrorSuccess;  // non-zero: RegDeleteValueA answers this
     long throwAtEnumKey = -1;                // RegEnumKeyA throws at this index
+    DWORD valueNameShortfall = 0;            // longest value name reported this much too short
     std::map<std::string, std::pair<DWORD, Bytes>> fakeValues;  // name -> type and data to answer
 
     std::multiset<HKey> open;  // handles given out and not closed
@@ -75,7 +77,9 @@ public:
     }
     LONG RegQueryInfoKeyA(HKey h, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
                           DWORD* mvn, DWORD* mv, DWORD* sd, void* t) override {
-        return in_.RegQueryInfoKeyA(h, c, cc, r, sk, msk, mc, v, mvn, mv, sd, t);
+        const LONG result = in_.RegQueryInfoKeyA(h, c, cc, r, sk, msk, mc, v, mvn, mv, sd, t);
+        if (result == kErrorSuccess && mvn != nullptr) *mvn -= std::min(*mvn, valueNameShortfall);
+        return result;
     }
     LONG EnumKeyRaw(HKey h, DWORD i, std::string& n) override { return in_.EnumKeyRaw(h, i, n); }
     LONG EnumValueRaw(HKey h, DWORD i, std::string& n, DWORD& t, Bytes& d) override {
