@@ -186,7 +186,7 @@ TEST_F(RefusedImport, EncodingsThatAreNotRead) {
         SCOPED_TRACE(label);
         const Result r = import(file);
         EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.message.rfind("test.reg:", 0), 0u) << r.message;
+        EXPECT_GE(failingLine(r), 1) << r.message;
     }
     EXPECT_EQ(dump(), before_);
 }

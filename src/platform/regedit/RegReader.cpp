@@ -768,6 +768,7 @@ PassResult runLines(Source& source, std::size_t skip, Encoding encoding, Sink* s
     }
     if (!stopped && !reader.error().empty()) {
         result.ok = false;
+        result.line = std::max<std::uint64_t>(number, 1);
         result.problem = reader.error();
         return result;
     }
@@ -962,7 +963,7 @@ Result importFrom(reg::RegistryService& service, detail::Source& source, const s
     if (!source.error().empty())
         return failed(detail::formatProblem(name, 0, source.error()));
     if (!detected.problem.empty())
-        return failed(detail::formatProblem(name, 0, detected.problem));
+        return failed(detail::formatProblem(name, 1, detected.problem));
 
     const PassResult check = detail::runPass(source, detected, Encoding::Utf8, nullptr);
     if (!check.ok)
@@ -1024,7 +1025,7 @@ Result validateRegBytes(std::string_view bytes, const std::string& name) {
     MemorySource source(bytes);
     const detail::Detected detected = detail::detectEncoding(source);
     if (!detected.problem.empty())
-        return failed(detail::formatProblem(name, 0, detected.problem));
+        return failed(detail::formatProblem(name, 1, detected.problem));
     const PassResult check = detail::runPass(source, detected, Encoding::Utf8, nullptr);
     if (!check.ok)
         return failed(detail::formatProblem(name, check.line, check.problem));
