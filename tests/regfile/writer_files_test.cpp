@@ -68,6 +68,21 @@ TEST_F(ExportFileTest, UnwritableTargetFails) {
     EXPECT_FALSE(fs::exists(out.parent_path()));
 }
 
+// A name with a line break cannot be written in any form the reader takes back; refusing beats
+// a backup that would not restore.
+TEST_F(ExportFileTest, NamesWithLineBreaksFailTheExport) {
+    setSz(kK + "\\a\nb", "v", "x");
+    set(kK + "\\values", "line\r\nbreak", reg::kRegBinary, "");
+    const fs::path out = outDir / "out.reg";
+    for (const std::string& key : {kK, kK + "\\values"}) {
+        const Result r = exportRegFile(*store, out.string(), key, Format::Unicode5);
+        EXPECT_FALSE(r.ok) << key;
+        EXPECT_NE(r.message.find("line break"), std::string::npos) << r.message;
+        EXPECT_EQ(r.message.find_first_of("\r\n"), std::string::npos) << r.message;
+        EXPECT_EQ(0u, filesInDir()) << key;
+    }
+}
+
 TEST_F(ExportFileTest, BareRootExportsTheHive) {
     setSz("HKEY_CURRENT_USER\\Software\\KarvoTest", "v", "x");
     const std::string out = readable(exported("hkey_current_user"));

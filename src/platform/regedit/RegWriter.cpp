@@ -90,6 +90,20 @@ std::string escapeQuoted(std::string_view s) {
 
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
+// A name as it can appear in a one-line message.
+std::string printable(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out.push_back(c);
+    }
+    return out;
+}
+
 std::uint16_t unitAt(const std::vector<std::uint8_t>& data, std::size_t i) {
     return static_cast<std::uint16_t>(data[2 * i] | (data[2 * i + 1] << 8));
 }
@@ -191,7 +205,7 @@ Result resolveTarget(const std::string& keyPath, Target& target) {
         }
     }
     if (target.root == 0)
-        return {false, "cannot export \"" + keyPath + "\": \"" + std::string(rootPart) +
+        return {false, "cannot export \"" + printable(keyPath) + "\": \"" + printable(rootPart) +
                            "\" is not a registry root"};
     if (slash != std::string::npos) {
         for (std::string_view part : splitPath(std::string_view(keyPath).substr(slash + 1))) {
@@ -204,7 +218,7 @@ Result resolveTarget(const std::string& keyPath, Target& target) {
 }
 
 Result missingKey(const std::string& keyPath) {
-    return {false, "cannot export \"" + keyPath + "\": the key does not exist"};
+    return {false, "cannot export \"" + printable(keyPath) + "\": the key does not exist"};
 }
 
 class Exporter {
@@ -265,7 +279,7 @@ public:
             const LONG r = ok ? service_.EnumKeyRaw(top.key, top.next, name) : reg::kErrorNoMoreItems;
             if (r != reg::kErrorSuccess) {
                 if (r != reg::kErrorNoMoreItems)
-                    ok = fail("cannot read the sub-keys of \"" + path + "\"");
+                    ok = fail("cannot read the sub-keys of \"" + printable(path) + "\"");
                 if (stack.size() > 1)
                     service_.RegCloseKey(top.key);
                 stack.pop_back();
@@ -276,7 +290,7 @@ public:
             path.push_back('\\');
             path.append(name);
             if (service_.RegOpenKeyExA(top.key, name.c_str(), 0, reg::kKeyRead, &child) != reg::kErrorSuccess) {
-                ok = fail("cannot open \"" + path + "\"");
+                ok = fail("cannot open \"" + printable(path) + "\"");
                 continue;
             }
             stack.push_back({child, 0, path.size()});
@@ -304,7 +318,7 @@ private:
 
     bool keyBlock(HKey key, const std::string& path) {
         if (hasLineBreak(path))
-            return fail("cannot export \"" + path + "\": a key name holds a line break");
+            return fail("cannot export \"" + printable(path) + "\": a key name holds a line break");
         sink_.newline();
         sink_.ascii('[');
         sink_.text(path);
@@ -317,7 +331,8 @@ private:
             if (r != reg::kErrorSuccess)
                 return fail("cannot read the values of \"" + path + "\"");
             if (hasLineBreak(valueName_))
-                return fail("cannot export \"" + path + "\": the name of a value holds a line break");
+                return fail("cannot export \"" + path + "\": the value name \"" + printable(valueName_) +
+                            "\" holds a line break");
             value(valueName_, valueType_, valueData_);
             sink_.maybeFlush();
         }
