@@ -174,21 +174,3 @@ TEST_F(TellAFriendForm, AcceptedEntriesBecomeTheMailSettings)
     EXPECT_EQ(Tell::sMailSubject, QStringLiteral("From: Ann - Have a look"));
     EXPECT_TRUE(boxes.shown.empty());
 }
-
-TEST_F(TellAFriendForm, ClosingForgetsTheEntriesAndReopeningLoadsAfresh)
-{
-    fillDefaults();
-    QTest::keyClicks(control<QPlainTextEdit>("txtComments"), QStringLiteral("see you"));
-    control<QComboBox>("cboSubject")->setCurrentIndex(4);
-    click("cmdExit");
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(boxes.shown.empty());
-
-    form->show();
-    for (const char* name : {"txtFriendsName", "txtFriend", "txtName", "txtFrom"})
-        EXPECT_TRUE(field(name)->text().isEmpty()) << name;
-    EXPECT_TRUE(control<QPlainTextEdit>("txtComments")->toPlainText().isEmpty());
-    EXPECT_EQ(control<QComboBox>("cboSubject")->currentIndex(), 2);
-    EXPECT_EQ(control<QComboBox>("cboSubject")->count(), 5);
-    EXPECT_EQ(status(), QStringLiteral("Status - Ready"));
-}

@@ -83,37 +83,6 @@ TEST(SmtpReply, CodeIsTheNumberAtTheStartOfTheFirstWord)
     EXPECT_EQ(replyCode("99999999999999999999 overflow\r\n"), INT_MAX);
 }
 
-TEST(MailText, BodyAndSubjectLine)
-{
-    const QString body = composeBody(QStringLiteral("Bob"), QString(), QStringLiteral("Ann"),
-                                     QStringLiteral("https://product.example/"));
-    EXPECT_EQ(body.toStdString(),
-              "Hi Bob,\r\n"
-              "\r\n"
-              "I just wanted to let you know that I'm using Karvo Backup and I thought you might like to "
-              "try it.  So far, I'm impressed with it enough to recommend it to you.\r\n"
-              "\r\n"
-              "\r\n"
-              "\r\n"
-              "It's easy to download and use, so do it now! Just click on the link below for more "
-              "information:\r\n"
-              "\r\n"
-              "Karvo Backup\r\n"
-              "https://product.example/\r\n"
-              "\r\n"
-              "Tolvane has about 150 other programs, most of which are Freeware.  Check any of these 3 "
-              "mirrors:\r\n"
-              "\r\n"
-              "https://www.tolvane.example/\r\n"
-              "https://mirror1.tolvane.example/\r\n"
-              "https://mirror2.tolvane.example/\r\n"
-              "\r\n"
-              "Have Fun There!\r\n"
-              "Ann");
-    EXPECT_EQ(subjectLine(QStringLiteral("Ann"), QStringLiteral(" I Highly Recommend It!")),
-              QStringLiteral("From: Ann -  I Highly Recommend It!"));
-}
-
 TEST(MailText, DataLinesEndInCrLfDoubleLeadingDotsAndStayWithinTheLimit)
 {
     EXPECT_EQ(toDataLines(QStringLiteral("a\nb\r\nc\rd")), "a\r\nb\r\nc\r\nd");
@@ -176,57 +145,6 @@ TEST(MailText, SubjectFieldNeverCarriesControlsAndEncodesWhatIsNotAscii)
         }
         EXPECT_EQ(QString::fromUtf8(decoded), subject);
     }
-}
-
-TEST(MailText, HeaderBlockNamesTheCharsetOfTheBody)
-{
-    MailParts parts;
-    parts.from = QStringLiteral("ann@a.example");
-    parts.to = QStringLiteral("bob@b.example");
-    parts.subject = QStringLiteral("From: Ann -  I'm using a new program");
-    parts.contentType = QStringLiteral("plain;");
-    parts.body = QStringLiteral("Hi Bob,\r\n.\r\nAnn");
-    parts.date = "Sun, 06 Dec 2026 18:49:06 +0000";
-    parts.messageId = "<1@mail.tolvane.example>";
-    EXPECT_EQ(composeMessage(parts).toStdString(),
-              "From: <ann@a.example>\r\n"
-              "To: bob@b.example\r\n"
-              "Subject: From: Ann -  I'm using a new program\r\n"
-              "Date: Sun, 06 Dec 2026 18:49:06 +0000\r\n"
-              "Message-ID: <1@mail.tolvane.example>\r\n"
-              "X-Mailer: TolvaneTellaFriend\r\n"
-              "Mime-Version: 1.0\r\n"
-              "Content-Type: text/plain;\tcharset=us-ascii\r\n"
-              "\r\n"
-              "Hi Bob,\r\n..\r\nAnn");
-
-    parts.body = QStringLiteral("Hej Björn,\r\nAnn");
-    const QByteArray message = composeMessage(parts);
-    EXPECT_NE(message.indexOf("Content-Type: text/plain;\tcharset=utf-8\r\n"
-                              "Content-Transfer-Encoding: quoted-printable\r\n\r\nHej Bj=C3=B6rn,\r\nAnn"),
-              -1)
-        << message.toStdString();
-    for (char c : message)
-        EXPECT_EQ(static_cast<unsigned char>(c) & 0x80, 0);  // nothing but 7-bit on the wire
-}
-
-TEST(MailText, OnlyAddressesThatCannotBreakACommandAreSendable)
-{
-    for (const char* good : {"ann@a.example", "a.b+c@x-y.example", "\"odd\"@x.example"})
-        EXPECT_TRUE(isSendableAddress(QString::fromUtf8(good))) << good;
-    const QString bad[] = {
-        QString(),
-        QStringLiteral("a b@x.example"),
-        QStringLiteral("a@x.example\r\nRCPT TO:<eve@evil.example>"),
-        QStringLiteral("a@x.example\n"),
-        QStringLiteral("a@x.example\t"),
-        QStringLiteral("<a@x.example>"),
-        QStringLiteral("a>@x.example"),
-        QStringLiteral("björn@x.example"),
-        QString(250, u'a') + QStringLiteral("@x.ex"),
-    };
-    for (const QString& address : bad)
-        EXPECT_FALSE(isSendableAddress(address)) << address.toStdString();
 }
 
 TEST(MailText, DateIsInTheEnglishFormWhateverTheLocale)
