@@ -71,6 +71,11 @@ std::vector<std::string_view> splitPath(std::string_view path) {
 std::size_t utf16Length(std::string_view utf8) {
     std::size_t n = 0;
     for (std::size_t pos = 0; pos < utf8.size();) {
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            ++pos;
+            ++n;
+            continue;
+        }
         const char32_t cp = text::nextCodePoint(utf8, pos);
         n += cp >= 0x10000 ? 2 : 1;
     }
@@ -161,12 +166,18 @@ public:
     // UTF-16LE code units, written as they are (Unicode file only).
     void units(const std::uint8_t* p, std::size_t n) { buf_.append(reinterpret_cast<const char*>(p), n); }
     void newline() { ascii("\r\n"); }
+    // Hex data is most of a large export, so its characters go in whole.
     void byteHex(std::uint8_t b, bool comma) {
         static constexpr char kDigits[] = "0123456789abcdef";
-        ascii(kDigits[b >> 4]);
-        ascii(kDigits[b & 0xF]);
-        if (comma)
-            ascii(',');
+        const char hi = kDigits[b >> 4];
+        const char lo = kDigits[b & 0xF];
+        if (wide_) {
+            const char piece[6] = {hi, '\0', lo, '\0', ',', '\0'};
+            buf_.append(piece, comma ? 6 : 4);
+        } else {
+            const char piece[3] = {hi, lo, ','};
+            buf_.append(piece, comma ? 3 : 2);
+        }
     }
     bool wide() const { return wide_; }
 
