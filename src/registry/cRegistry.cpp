@@ -463,7 +463,4 @@ std::string expandEnvironment(const std::string& text, ExpandFunction expand) {
     return text;  // expansion failed: the text as stored is the best answer
 }
 
-std::string toSystemCodePage(const std::string& text) { return platform::utf8ToAnsi(text); }
-std::string fromSystemCodePage(const std::string& text) { return platform::ansiToUtf8(text); }
-
 }  // namespace karvo::reg::detail

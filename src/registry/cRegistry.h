@@ -120,8 +120,4 @@ bool looksExpandable(const std::string& text);
 using ExpandFunction = DWORD (*)(const char*, char*, DWORD);
 std::string expandEnvironment(const std::string& text, ExpandFunction expand);
 
-// Program text (UTF-8) to the registry functions' code page and back; the same text off Windows.
-std::string toSystemCodePage(const std::string& text);
-std::string fromSystemCodePage(const std::string& text);
-
 }  // namespace karvo::reg::detail
