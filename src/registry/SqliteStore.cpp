@@ -307,8 +307,10 @@ private:
     void closeIdleReads();
     // The handle if it is usable, else nullptr with err set (6 unknown, 1018 key deleted).
     KeyHandle* live(HKey h, LONG& err, bool inWrite = false);
-    bool keyExists(sqlite3_int64 id);
-    bool findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id);
+    // A lookup that could not be done (a busy or broken file) is not taken for a missing key.
+    enum class Lookup { found, missing, failed };
+    Lookup keyLookup(sqlite3_int64 id);
+    Lookup findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id);
     LONG walk(sqlite3_int64 from, const std::vector<std::string>& parts, sqlite3_int64& id);
     LONG walkFrom(const KeyHandle& base, const std::vector<std::string>& parts, sqlite3_int64& id);
     LONG checkParts(const std::vector<std::string>& parts) const;
@@ -447,7 +449,10 @@ bool SqliteStore::createSkeleton() {
         sqlite3_int64 id = r.realRoot;
         for (const std::string& part : splitKeyPath(r.basePath)) {
             sqlite3_int64 child = 0;
-            if (!findChild(id, part, child)) {
+            const Lookup found = findChild(id, part, child);
+            if (found == Lookup::failed)
+                return false;
+            if (found == Lookup::missing) {
                 Query q(sInsertKey_);
                 const std::string upper = foldName(part);
                 if (!q.bind(1, id).bind(2, part).bind(3, upper).done())
@@ -576,9 +581,10 @@ void SqliteStore::refreshDataVersion() {
         lastDataVersion_ = q.integer(0);
 }
 
-bool SqliteStore::keyExists(sqlite3_int64 id) {
+SqliteStore::Lookup SqliteStore::keyLookup(sqlite3_int64 id) {
     Query q(sKeyExists_);
-    return q.bind(1, id).step() == SQLITE_ROW;
+    const int rc = q.bind(1, id).step();
+    return rc == SQLITE_ROW ? Lookup::found : rc == SQLITE_DONE ? Lookup::missing : Lookup::failed;
 }
 
 void SqliteStore::noticeOthers(bool inWrite) {
@@ -646,9 +652,14 @@ KeyHandle* SqliteStore::live(HKey h, LONG& err, bool inWrite) {
         const Stamp now = existenceStamp();
         if (k.verified == now)
             return &k;
-        if (keyExists(k.keyId)) {
+        const Lookup state = keyLookup(k.keyId);
+        if (state == Lookup::found) {
             k.verified = now;
             return &k;
+        }
+        if (state == Lookup::failed) {
+            err = kErrorCantRead;
+            return nullptr;
         }
         k.dead = true;
     }
@@ -656,13 +667,14 @@ KeyHandle* SqliteStore::live(HKey h, LONG& err, bool inWrite) {
     return nullptr;
 }
 
-bool SqliteStore::findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id) {
+SqliteStore::Lookup SqliteStore::findChild(sqlite3_int64 parent, const std::string& name, sqlite3_int64& id) {
     Query q(sFindChild_);
     const std::string upper = foldName(name);
-    if (q.bind(1, parent).bind(2, upper).step() != SQLITE_ROW)
-        return false;
+    const int rc = q.bind(1, parent).bind(2, upper).step();
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE ? Lookup::missing : Lookup::failed;
     id = q.integer(0);
-    return true;
+    return Lookup::found;
 }
 
 LONG SqliteStore::checkParts(const std::vector<std::string>& parts) const {
@@ -674,9 +686,11 @@ LONG SqliteStore::checkParts(const std::vector<std::string>& parts) const {
 
 LONG SqliteStore::walk(sqlite3_int64 from, const std::vector<std::string>& parts, sqlite3_int64& id) {
     id = from;
-    for (const std::string& part : parts)
-        if (!findChild(id, part, id))
-            return kErrorFileNotFound;
+    for (const std::string& part : parts) {
+        const Lookup found = findChild(id, part, id);
+        if (found != Lookup::found)
+            return found == Lookup::missing ? kErrorFileNotFound : kErrorCantRead;
+    }
     return kErrorSuccess;
 }
 
@@ -707,9 +721,10 @@ LONG SqliteStore::ensureCache(KeyHandle& k) {
     k.children.clear();
     k.childNames.clear();
     k.values.clear();
-    if (!keyExists(k.keyId)) {
-        k.dead = true;
-        err = kErrorKeyDeleted;
+    const Lookup state = keyLookup(k.keyId);
+    if (state != Lookup::found) {
+        k.dead = state == Lookup::missing;
+        err = k.dead ? kErrorKeyDeleted : kErrorCantRead;
     }
     if (err == kErrorSuccess) {
         Query q(sChildren_);
@@ -871,8 +886,11 @@ LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const 
     sqlite3_int64 id = baseId;
     bool created = false;
     for (const std::string& part : parts) {
-        if (findChild(id, part, id))
+        const Lookup found = findChild(id, part, id);
+        if (found == Lookup::found)
             continue;
+        if (found == Lookup::failed)
+            return kErrorCantRead;
         if (!mayCreate)
             return kErrorAccessDenied;
         Query q(sInsertKey_);
@@ -1331,7 +1349,7 @@ LONG SqliteStore::RollbackBatch() {
     ++removals_;
     // Ids of keys created in the batch may be given out again; handles to them must stay dead.
     for (auto& [h, k] : handles_)
-        if (!k.dead && !keyExists(k.keyId))
+        if (!k.dead && keyLookup(k.keyId) == Lookup::missing)
             k.dead = true;
     return ok ? kErrorSuccess : kErrorCantWrite;
 }

@@ -5,10 +5,12 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,27 +38,35 @@ int waitFor(pid_t pid) {
 }
 
 // Fills keys Writer<n>\K<i> with one value each, checking on the way that enumeration of the
-// shared parent never shows a torn or unordered list.
+// shared parent never shows a torn or unordered list. Says on standard error what went wrong.
 bool writeAndEnumerate(const std::string& file, int writer, int count) {
     auto s = openStore(file);
+    const auto fail = [&](const char* what, int i, LONG rc) {
+        std::fprintf(stderr, "writer %d, key %d: %s gave %d\n", writer, i, what, static_cast<int>(rc));
+        return false;
+    };
     for (int i = 0; i < count; ++i) {
         HKey k = 0;
         const std::string p = "Shared\\Writer" + std::to_string(writer) + "\\K" + std::to_string(i);
-        if (s->RegCreateKeyExA(kHkeyCurrentUser, p.c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr) != kErrorSuccess)
-            return false;
+        LONG rc = s->RegCreateKeyExA(kHkeyCurrentUser, p.c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr);
+        if (rc != kErrorSuccess)
+            return fail("create", i, rc);
         const std::uint8_t v[4] = {static_cast<std::uint8_t>(i), 0, 0, 0};
-        if (s->SetValueRaw(k, "n", kRegDword, v, 4) != kErrorSuccess)
-            return false;
+        if ((rc = s->SetValueRaw(k, "n", kRegDword, v, 4)) != kErrorSuccess)
+            return fail("set value", i, rc);
         s->RegCloseKey(k);
         HKey shared = 0;
-        if (s->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyRead, &shared) != kErrorSuccess)
-            return false;
+        if ((rc = s->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyRead, &shared)) != kErrorSuccess)
+            return fail("open", i, rc);
         std::string prev, name;
-        for (DWORD j = 0; s->EnumKeyRaw(shared, j, name) == kErrorSuccess; ++j) {
+        DWORD j = 0;
+        for (; (rc = s->EnumKeyRaw(shared, j, name)) == kErrorSuccess; ++j) {
             if (j > 0 && !(prev < name))
-                return false;
+                return fail("order", i, rc);
             prev = name;
         }
+        if (rc != kErrorNoMoreItems || j == 0)
+            return fail("enumerate", i, rc);
         s->RegCloseKey(shared);
     }
     return true;
