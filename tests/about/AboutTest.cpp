@@ -197,3 +197,30 @@ TEST(AboutBoxTool, TheRegisteredPathReachesTheToolInTheWindowsFolder) {
     EXPECT_EQ(boxes.shown.size(), 1u);
     fs::current_path(oldCwd);
 }
+
+TEST(AboutBoxStore, LooksUpThroughTheRegistryStore) {
+    karvo::test::TempDir tmp;
+    auto store = karvo::reg::openStore((tmp / "registry.db").string());
+    auto set = [&](const std::string& key, const char* name, const std::string& text) {
+        karvo::reg::HKey h = 0;
+        ASSERT_EQ(store->RegCreateKeyExA(karvo::reg::kHkeyLocalMachine, key.c_str(), 0, "", 0, 0x3F, nullptr, &h,
+                                         nullptr), 0);
+        store->RegSetValueExA(h, name, 0, karvo::reg::kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                              static_cast<karvo::reg::DWORD>(text.size() + 1));
+        store->RegCloseKey(h);
+    };
+    std::vector<std::string> started;
+    RecordingMessageBoxes boxes;
+    frmAbout box(*store, [&](const std::string& line, int) {
+        started.push_back(line);
+        return 1;
+    });
+    set(kSecond, "MSINFO", windowsSpelling(tmp.path()));
+    karvo::test::writeFile(tmp / "msinfo32.exe", "");
+    box.StartSysInfo();
+    set(kFirst, "PATH", R"(C:\WINDOWS\msinfo32.exe)");
+    box.StartSysInfo();
+    EXPECT_EQ(started, (std::vector<std::string>{windowsSpelling(tmp.path()) + "\\MSINFO32.EXE",
+                                                 R"(C:\WINDOWS\msinfo32.exe)"}));
+    EXPECT_TRUE(boxes.shown.empty());
+}
