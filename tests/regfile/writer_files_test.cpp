@@ -9,6 +9,60 @@ namespace karvo::regfile::writertest {
 namespace {
 
 namespace fs = std::filesystem;
+using reg::LONG;
+
+// The store, except that reading the values of one key fails part-way through the export.
+class FailingReads : public reg::RegistryService {
+public:
+    FailingReads(reg::RegistryService& inner, std::string brokenPath) : in_(inner), broken_(std::move(brokenPath)) {}
+    LONG RegOpenKeyExA(reg::HKey k, const char* s, DWORD o, DWORD a, reg::HKey* r) override {
+        return in_.RegOpenKeyExA(k, s, o, a, r);
+    }
+    LONG RegCreateKeyExA(reg::HKey k, const char* s, DWORD r, const char* c, DWORD o, DWORD a,
+                         const reg::SecurityAttributes* sa, reg::HKey* out, DWORD* d) override {
+        return in_.RegCreateKeyExA(k, s, r, c, o, a, sa, out, d);
+    }
+    LONG RegCloseKey(reg::HKey k) override { return in_.RegCloseKey(k); }
+    LONG RegQueryValueExA(reg::HKey k, const char* n, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* c) override {
+        return in_.RegQueryValueExA(k, n, r, t, d, c);
+    }
+    LONG RegSetValueExA(reg::HKey k, const char* n, DWORD r, DWORD t, const std::uint8_t* d, DWORD c) override {
+        return in_.RegSetValueExA(k, n, r, t, d, c);
+    }
+    LONG RegDeleteKeyA(reg::HKey k, const char* s) override { return in_.RegDeleteKeyA(k, s); }
+    LONG RegDeleteValueA(reg::HKey k, const char* n) override { return in_.RegDeleteValueA(k, n); }
+    LONG RegEnumKeyA(reg::HKey k, DWORD i, char* n, DWORD c) override { return in_.RegEnumKeyA(k, i, n, c); }
+    LONG RegEnumValueA(reg::HKey k, DWORD i, char* n, DWORD* c, DWORD* r, DWORD* t, std::uint8_t* d,
+                       DWORD* cd) override {
+        return in_.RegEnumValueA(k, i, n, c, r, t, d, cd);
+    }
+    LONG RegQueryInfoKeyA(reg::HKey k, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
+                          DWORD* mvn, DWORD* mv, DWORD* sd, void* t) override {
+        return in_.RegQueryInfoKeyA(k, c, cc, r, sk, msk, mc, v, mvn, mv, sd, t);
+    }
+    LONG EnumKeyRaw(reg::HKey k, DWORD i, std::string& n) override { return in_.EnumKeyRaw(k, i, n); }
+    LONG EnumValueRaw(reg::HKey k, DWORD i, std::string& n, DWORD& t, std::vector<std::uint8_t>& d) override {
+        std::string path;
+        if (in_.KeyPath(k, path) && path.find(broken_) != std::string::npos)
+            return reg::kErrorCantRead;
+        return in_.EnumValueRaw(k, i, n, t, d);
+    }
+    LONG QueryValueRaw(reg::HKey k, const std::string& n, DWORD& t, std::vector<std::uint8_t>& d) override {
+        return in_.QueryValueRaw(k, n, t, d);
+    }
+    LONG SetValueRaw(reg::HKey k, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override {
+        return in_.SetValueRaw(k, n, t, d, s);
+    }
+    LONG DeleteTree(reg::HKey k, const char* s) override { return in_.DeleteTree(k, s); }
+    bool KeyPath(reg::HKey k, std::string& p) override { return in_.KeyPath(k, p); }
+    LONG BeginBatch() override { return in_.BeginBatch(); }
+    LONG CommitBatch() override { return in_.CommitBatch(); }
+    LONG RollbackBatch() override { return in_.RollbackBatch(); }
+
+private:
+    reg::RegistryService& in_;
+    std::string broken_;
+};
 
 class ExportFileTest : public WriterTest {
 protected:
@@ -57,6 +111,21 @@ TEST_F(ExportFileTest, ReplacesAnExistingFileAndLeavesNothingElse) {
     const Result r4 = exportRegFile(*store, out.string(), kK, Format::Regedit4);
     ASSERT_TRUE(r4.ok) << r4.message;
     EXPECT_EQ(regedit4File({"", "[" + kK + "]", "\"v\"=\"new\"", ""}), karvo::test::readFile(out));
+}
+
+TEST_F(ExportFileTest, ReadErrorPartWayLeavesTheOldFile) {
+    std::string big(5000, '\x5a');
+    for (int i = 0; i < 200; ++i)
+        set(kK + "\\a", "v" + std::to_string(i), reg::kRegBinary, big);
+    setSz(kK + "\\b Broken", "v", "x");
+    const fs::path out = outDir / "out.reg";
+    karvo::test::writeFile(out, "old backup");
+    FailingReads failing(*store, "Broken");
+    const Result r = exportRegFile(failing, out.string(), kK, Format::Unicode5);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find("b Broken"), std::string::npos) << r.message;
+    EXPECT_EQ("old backup", karvo::test::readFile(out));
+    EXPECT_EQ(1u, filesInDir());
 }
 
 TEST_F(ExportFileTest, UnwritableTargetFails) {
