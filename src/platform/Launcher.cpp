@@ -128,8 +128,9 @@ void RunProcess(const std::string& commandLine, int /*windowStyle*/, QObject* co
                          process->deleteLater();
                          if (!guard || !done)
                              return;
+                         // Queued: start() may report this before RunProcess has returned.
                          QMetaObject::invokeMethod(
-                             guard.data(), [done, outcome] { done(outcome); }, Qt::AutoConnection);
+                             guard.data(), [done, outcome] { done(outcome); }, Qt::QueuedConnection);
                      });
     process->start();
 }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QProcess>
 #include <QThread>
 #include <QTimer>
 
@@ -99,8 +100,11 @@ TEST_F(LauncherFixture, RunProcessFailuresAreReportedLater) {
     EXPECT_FALSE(outcome->started);
     EXPECT_FALSE(outcome->errorText.empty());
 
-    // Found but not runnable.
+    // Found but not runnable; also reported only later.
     karvo::test::writeFile(windir / "plain", "not a program");
+    calledAtOnce = false;
+    RunProcess(R"(C:\WINDOWS\plain)", 1, &context, [&](const ProcessOutcome&) { calledAtOnce = true; });
+    EXPECT_FALSE(calledAtOnce);
     outcome = waitFor(R"(C:\WINDOWS\plain)", &context);
     ASSERT_TRUE(outcome);
     EXPECT_FALSE(outcome->started);
@@ -125,4 +129,15 @@ TEST_F(LauncherFixture, NothingIsCalledOnceTheContextIsGone) {
     ASSERT_TRUE(waitFor(R"(C:\WINDOWS\waiter)", &other));
     QCoreApplication::processEvents();
     EXPECT_EQ(calls, 0);
+}
+
+TEST_F(LauncherFixture, SystemInformationToolReportsTheStoreInUse) {
+    karvo::test::ScopedEnv store("KARVO_REGISTRY", (tmp / "registry.db").string());
+    const std::string tool = (karvo::test::binaryDir() / "windows" / "msinfo32").string();
+    QProcess run;
+    run.start(QString::fromStdString(tool), {"/console"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    const QString text = QString::fromUtf8(run.readAllStandardOutput());
+    EXPECT_TRUE(text.contains("Operating system:"));
+    EXPECT_TRUE(text.contains(QString::fromStdString((tmp / "registry.db").string())));
 }
