@@ -320,8 +320,11 @@ void frmBugReport::await(Step next)
 
 void frmBugReport::sendData(const QByteArray& text)
 {
-    if (Winsock1->state() == QAbstractSocket::ConnectedState)
+    // Handed to the system at once, so a window closed right after a send still sends it.
+    if (Winsock1->state() == QAbstractSocket::ConnectedState) {
         Winsock1->write(text);
+        Winsock1->flush();
+    }
 }
 
 void frmBugReport::Winsock1_Connect()

@@ -58,6 +58,20 @@ TEST_F(SmtpSession, DeliversTheMessageAndClosesTheWindow)
                                        "QUIT / Message Sent"}));
 }
 
+TEST_F(SmtpSession, AWindowThatDeletesItselfOnCloseOutlivesItsDelivery)
+{
+    ScriptedServer server(goodScript());
+    useServer(server.port());
+    fillDefaults();
+    form->setAttribute(Qt::WA_DeleteOnClose);  // as the main window keeps it
+    QPointer<frmBugReport> window(form.release());
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdSend")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return window.isNull(); }));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("Message Sent"));
+    EXPECT_TRUE(waitFor([&] { return server.clientGone; }));
+}
+
 TEST_F(SmtpSession, AnUnexpectedReplyAtAnyStepIsReportedAndTheFormStaysOpen)
 {
     const QList<QByteArray> refusals = {"554 5.3.2 Too busy\r\n",      "501 5.5.4 Syntax\r\n",

@@ -1,0 +1,124 @@
+#include "backup/Backups.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace karvo::backup {
+
+namespace {
+
+const QString kFiveBlanks = QStringLiteral("     ");
+const QString kRefusedCharacters = QStringLiteral("\\/:*?\"<>|");
+
+std::optional<NameRefusal> commonRefusal(const QString& name) {
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return NameRefusal{QStringLiteral("A backup name cannot contain control characters") + kFiveBlanks,
+                               QStringLiteral("Invalid Name")};
+        if (kRefusedCharacters.contains(c))
+            return NameRefusal{QStringLiteral("A backup name cannot contain any of the characters "
+                                              "\\ / : * ? \" < > |") + kFiveBlanks,
+                               QStringLiteral("Invalid Name")};
+    }
+    if (name.startsWith(u'-') || name.startsWith(u'/'))
+        return NameRefusal{QStringLiteral("A backup name cannot begin with \"-\" or \"/\"") + kFiveBlanks,
+                           QStringLiteral("Invalid Name")};
+    return std::nullopt;
+}
+
+EditorReport report(bool ok, const QString& successStatus, const QString& failureStatus,
+                    const QString& failureSentence, int exitCode, bool started, const QString& reason) {
+    EditorReport r;
+    r.ok = ok;
+    if (ok) {
+        r.status = successStatus;
+        return r;
+    }
+    r.status = failureStatus;
+    QString why = reason.trimmed();
+    if (why.isEmpty())
+        why = started ? QStringLiteral("The registry editor ended with status %1").arg(exitCode)
+                      : QStringLiteral("The registry editor could not be started");
+    r.message = failureSentence + kFiveBlanks + QStringLiteral("\r\n") + why + kFiveBlanks;
+    return r;
+}
+
+}  // namespace
+
+QStringList backupNames(const QString& folder) {
+    QStringList names;
+    QDir dir(folder);
+    if (!dir.exists())
+        return names;
+    // No QDir::Hidden and no QDir::System: those files are not backups to offer.
+    const QStringList files =
+        dir.entryList({QStringLiteral("*.reg")}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QString& file : files) {
+        if (file.size() > 4 && file.endsWith(QStringLiteral(".reg"), Qt::CaseInsensitive))
+            names.append(file.left(file.size() - 4));
+    }
+    return names;
+}
+
+bool FileExist(const QString& name) {
+    if (name.isEmpty())
+        return false;
+    const QFileInfo info(name);
+    return info.exists() && info.isFile();
+}
+
+std::optional<NameRefusal> checkBackupName(const QString& name) { return commonRefusal(name); }
+
+std::optional<NameRefusal> checkRestoreName(const QString& name) {
+    if (auto refusal = commonRefusal(name))
+        return refusal;
+    if (name.contains(u' ') || name.contains(u'\t'))
+        return NameRefusal{QStringLiteral("A backup whose name contains blanks cannot be restored") + kFiveBlanks,
+                           QStringLiteral("Invalid Name")};
+    return std::nullopt;
+}
+
+QString exportCommandLine(const QString& winDir, const QString& name, const QString& root,
+                          const QString& keyPath) {
+    return winDir + QStringLiteral("\\regedit /e ") + name + root + QStringLiteral(".reg ") + QChar(34) +
+           keyPath + QChar(34);
+}
+
+QString importCommandLine(const QString& winDir, const QString& backupName) {
+    return winDir + QStringLiteral("\\regedit.exe /s ") + backupName + QStringLiteral(".reg");
+}
+
+QString backupFilePath(const QString& folder, const QString& backupName) {
+    return QDir(folder).filePath(backupName + QStringLiteral(".reg"));
+}
+
+bool deleteBackup(const QString& folder, const QString& backupName, QString* error) {
+    QFile file(backupFilePath(folder, backupName));
+    if (!file.exists()) {
+        if (error)
+            *error = QStringLiteral("The file %1 no longer exists").arg(QDir::toNativeSeparators(file.fileName()));
+        return false;
+    }
+    if (file.remove())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+EditorReport exportReport(const QString& name, bool started, int exitCode, const QString& reason) {
+    return report(started && exitCode == 0, name + QStringLiteral(" backup has been created"),
+                  QStringLiteral("Backup file ") + name + QStringLiteral(" could not be created"),
+                  QStringLiteral("The registry editor could not create the backup ") + name, exitCode, started,
+                  reason);
+}
+
+EditorReport importReport(const QString& name, bool started, int exitCode, const QString& reason) {
+    return report(started && exitCode == 0, name + QStringLiteral(" has been restored"),
+                  QStringLiteral("Backup file ") + name + QStringLiteral(" could not be restored"),
+                  QStringLiteral("The registry editor could not restore the backup ") + name, exitCode, started,
+                  reason);
+}
+
+}  // namespace karvo::backup

@@ -1,0 +1,99 @@
+// The registry tree: six root hives, filled lazily one level per first expansion and forgetting a
+// sub-tree when it is collapsed, so the next expansion reads the registry afresh.
+#pragma once
+
+#include "tree/ImageList.h"
+#include "tree/KeyPaths.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTreeWidgetItem>
+
+#include <string>
+#include <vector>
+
+class QTreeWidget;
+class cRegistry;
+
+namespace karvo::tree {
+
+// One node of the tree. Pictures are held as small codes and turned into icons on demand, which
+// keeps a level of a hundred thousand keys cheap.
+class RegNode : public QTreeWidgetItem {
+public:
+    static constexpr int kType = QTreeWidgetItem::UserType + 1;
+
+    RegNode(const QString& text, Image image, bool placeholder);
+
+    QVariant data(int column, int role) const override;
+
+    Image image() const { return image_; }
+    void setImage(Image image);
+    Image selectedImage() const { return selectedImage_; }
+    void setSelectedImage(Image image);
+    bool isPlaceholder() const { return placeholder_; }
+    bool isSorted() const { return sorted_; }
+    void setSorted(bool sorted) { sorted_ = sorted; }
+
+private:
+    Image image_;
+    Image selectedImage_ = Image::None;
+    bool placeholder_;
+    bool sorted_ = false;
+};
+
+inline constexpr const char* kPlaceholderText = "Unexpanded";
+
+class RegistryTree : public QObject {
+    Q_OBJECT
+public:
+    // Follows the tree's expand and collapse signals from now on; reg reads the sub-keys.
+    RegistryTree(QTreeWidget* tree, cRegistry& reg, QObject* parent = nullptr);
+
+    QTreeWidget* widget() const { return tree_; }
+
+    // Adds the six root hive nodes, each with its placeholder child.
+    void buildRoots();
+
+    // Reads the node's sub-keys if they have not been read yet and shows the open folder.
+    // Runs for every expansion, also for one the program makes.
+    void expand(QTreeWidgetItem* item);
+    // Shows the closed folder; a node with children forgets them, gets a fresh placeholder, loses
+    // its mark and becomes the selected node.
+    void collapse(QTreeWidgetItem* item);
+    // What a collapse does to a node with children, for any read node: back to a fresh,
+    // unmarked node with only its placeholder, selected.
+    void forget(QTreeWidgetItem* item);
+
+    // Marks the node with the check mark (the key the backup command works on).
+    static void mark(QTreeWidgetItem* item);
+    static bool isMarked(const QTreeWidgetItem* item);
+    static bool isPlaceholder(const QTreeWidgetItem* item);
+    // Enumerated: its first child is no longer the placeholder.
+    static bool isEnumerated(const QTreeWidgetItem* item);
+    static Image image(const QTreeWidgetItem* item);
+    static Image selectedImage(const QTreeWidgetItem* item);
+
+    // The node's Key path: the texts from its root down, joined by "\".
+    static QString fullPath(const QTreeWidgetItem* item);
+    static QString nodeKey(const QTreeWidgetItem* item);
+    static QTreeWidgetItem* rootOf(QTreeWidgetItem* item);
+
+    // The tree's selected node, or nullptr.
+    QTreeWidgetItem* selectedNode() const;
+    // Selects and expands the way down to the key that components name (root first); returns the
+    // last node reached when every component was found, nullptr otherwise. Names match exactly.
+    QTreeWidgetItem* openPath(const QStringList& components);
+
+    // How many times the registry was asked for sub-key names (tests and the benchmark).
+    int enumerations() const { return enumerations_; }
+
+private:
+    std::vector<std::string> readSubKeys(const QString& nodeKey);
+
+    QTreeWidget* tree_;
+    cRegistry& reg_;
+    int enumerations_ = 0;
+};
+
+}  // namespace karvo::tree

@@ -1,0 +1,104 @@
+#include "favourites/ComboHygiene.h"
+#include "favourites/Favourites.h"
+
+#include "TestSupport.h"
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+using namespace karvo;
+using namespace karvo::favourites;
+
+namespace {
+
+QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+
+TEST(FavouritesFile, NewFileIsTheHeadingLineAndIsNotOverwritten) {
+    test::TempDir dir;
+    const QString path = favouritesPath(q(dir.path()));
+    EXPECT_TRUE(path.endsWith("Favs.tlv"));
+    ASSERT_TRUE(ensureFavouritesFile(path));
+    EXPECT_EQ(test::readFile(dir / "Favs.tlv"), std::string("Favorite Keys\r\n"));
+    EXPECT_EQ(test::readFile(dir / "Favs.tlv").size(), 15u);
+
+    test::writeFile(dir / "Favs.tlv", "Mine\r\n");
+    ensureFavouritesFile(path);
+    EXPECT_EQ(test::readFile(dir / "Favs.tlv"), "Mine\r\n");
+}
+
+TEST(FavouritesFile, LinesReadAsWrittenWithCommasBlanksAndALastLineWithoutEnd) {
+    test::TempDir dir;
+    test::writeFile(dir / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\n\r\nA\r\n  lead, comma\r\nunix\nlast");
+    EXPECT_EQ(readFavourites(q(dir / "Favs.tlv")),
+              (QStringList{"Favorite Keys", "A", "", "", "A", "  lead, comma", "unix", "last"}));
+    EXPECT_TRUE(readFavourites(q(dir / "absent.tlv")).isEmpty());
+}
+
+TEST(FavouritesFile, SaveWritesEveryEntryWithCrLfAndReplacesTheOldFileWhole) {
+    test::TempDir dir;
+    const QString path = q(dir / "Favs.tlv");
+    test::writeFile(dir / "Favs.tlv", "old content that is longer than the new one\r\n");
+    ASSERT_TRUE(writeFavourites(path, {"Favorite Keys", "HKEY_CURRENT_USER\\Control Panel\\Desktop", "é"}));
+    EXPECT_EQ(test::readFile(dir / "Favs.tlv"),
+              "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\n\xC3\xA9\r\n");
+    // Nothing is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    // A save that cannot be made leaves no half file behind.
+    EXPECT_FALSE(writeFavourites(q(dir / "no such folder" / "Favs.tlv"), {"x"}));
+}
+
+TEST(ListHygiene, BlanksAndRepeatsGoFirstOccurrenceStays) {
+    const QStringList entries{"Favorite Keys", "A", "", "", "A", "B", "a", " ", "B"};
+    EXPECT_EQ(withoutDoubles(withoutBlanks(entries)), (QStringList{"Favorite Keys", "A", "B", "a", " "}));
+    EXPECT_EQ(withoutBlanks(withoutDoubles(entries)), withoutDoubles(withoutBlanks(entries)));
+    EXPECT_EQ(doublePositions(entries), (QList<int>{3, 4, 8}));
+
+    QComboBox combo;
+    combo.addItems(entries);
+    ClearBlanks2(&combo);
+    ClearDoubles2(&combo);
+    ASSERT_EQ(combo.count(), 5);
+    EXPECT_EQ(combo.itemText(4), " ");
+
+    QListWidget list;
+    list.addItems({"x", "", "x", "y", "x"});
+    ClearDoubles(&list);
+    ClearBlanks(&list);
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.item(1)->text(), "y");
+}
+
+TEST(FavouritesCombo, LoadAppendsAndSaveWritesTheEntries) {
+    test::TempDir dir;
+    test::writeFile(dir / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
+    QComboBox combo;
+    combo.addItem("already");
+    Load_Combo(q(dir / "Favs.tlv"), &combo);
+    ClearBlanks2(&combo);
+    ClearDoubles2(&combo);
+    ASSERT_EQ(combo.count(), 4);
+    EXPECT_EQ(combo.itemText(1), "Favorite Keys");
+    ASSERT_TRUE(Save_Combo(q(dir / "Out.tlv"), &combo));
+    EXPECT_EQ(test::readFile(dir / "Out.tlv"), "already\r\nFavorite Keys\r\nA\r\nB\r\n");
+}
+
+TEST(FavouriteRules, WhatMayBeAddedAndWhenTheArrowsAct) {
+    EXPECT_FALSE(mayBeFavourite(kPrompt));
+    for (const char* root : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+                             "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"})
+        EXPECT_FALSE(mayBeFavourite(root)) << root;
+    EXPECT_TRUE(mayBeFavourite("hkey_current_user"));
+    EXPECT_TRUE(mayBeFavourite("HKEY_CURRENT_USER\\Software"));
+
+    EXPECT_EQ(pathComponents("HKEY_CURRENT_USER\\Control Panel\\Desktop"),
+              (QStringList{"HKEY_CURRENT_USER", "Control Panel", "Desktop"}));
+    EXPECT_FALSE(arrowsApply("HKEY_USERS\\x", "HKEY_USERS\\x"));
+    EXPECT_FALSE(arrowsApply("Favorite Keys", kPrompt));
+    EXPECT_TRUE(arrowsApply("Favorite Keys", "HKEY_USERS\\x"));
+}
+
+}  // namespace

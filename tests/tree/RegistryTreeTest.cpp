@@ -1,0 +1,157 @@
+#include "tree/RegistryTree.h"
+
+#include "StoreHelpers.h"
+#include "TestSupport.h"
+#include "registry/cRegistry.h"
+
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+using namespace karvo;
+using karvo::tree::Image;
+using karvo::tree::RegistryTree;
+
+namespace {
+
+class RegistryTreeTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::unique_ptr<reg::RegistryService> store = reg::openStore((dir / "registry.db").string());
+    cRegistry registry{*store};
+    QTreeWidget widget;
+    RegistryTree tree{&widget, registry};
+
+    void SetUp() override { tree.buildRoots(); }
+
+    QTreeWidgetItem* root(const QString& name) {
+        for (int i = 0; i < widget.topLevelItemCount(); ++i)
+            if (widget.topLevelItem(i)->text(0) == name)
+                return widget.topLevelItem(i);
+        return nullptr;
+    }
+    static QStringList childTexts(QTreeWidgetItem* item) {
+        QStringList texts;
+        for (int i = 0; i < item->childCount(); ++i)
+            texts.append(item->child(i)->text(0));
+        return texts;
+    }
+    static QTreeWidgetItem* child(QTreeWidgetItem* item, const QString& text) {
+        for (int i = 0; i < item->childCount(); ++i)
+            if (item->child(i)->text(0) == text)
+                return item->child(i);
+        return nullptr;
+    }
+};
+
+TEST_F(RegistryTreeTest, StartsWithTheSixRootsEachWaitingToBeRead) {
+    ASSERT_EQ(widget.topLevelItemCount(), 6);
+    const QStringList expected{"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                               "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+    for (int i = 0; i < 6; ++i) {
+        QTreeWidgetItem* item = widget.topLevelItem(i);
+        EXPECT_EQ(item->text(0), expected[i]);
+        EXPECT_EQ(RegistryTree::image(item), Image::ClosedFolder);
+        ASSERT_EQ(item->childCount(), 1);
+        EXPECT_TRUE(RegistryTree::isPlaceholder(item->child(0)));
+        EXPECT_EQ(item->child(0)->text(0), "Unexpanded");
+    }
+    EXPECT_EQ(RegistryTree::nodeKey(widget.topLevelItem(1)), "K-2147483647");
+    EXPECT_EQ(tree.enumerations(), 0);
+}
+
+TEST_F(RegistryTreeTest, ExpandingReadsOneLevelInAlphabeticalOrder) {
+    for (const char* name : {"zeta", "Alpha", "beta", "Gamma,with comma", "Unexpanded"})
+        test::createKey(*store, reg::kHkeyCurrentUser, std::string("Software\\") + name);
+    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\beta\\deep");
+    QTreeWidgetItem* hkcu = root("HKEY_CURRENT_USER");
+    hkcu->setExpanded(true);
+    EXPECT_EQ(RegistryTree::image(hkcu), Image::OpenFolder);
+    QTreeWidgetItem* software = child(hkcu, "Software");
+    ASSERT_TRUE(software);
+    EXPECT_EQ(RegistryTree::nodeKey(software), "K-2147483647,\\Software");
+
+    software->setExpanded(true);
+    EXPECT_EQ(childTexts(software), (QStringList{"Alpha", "beta", "Gamma,with comma", "Unexpanded", "zeta"}));
+    // A real key named like the placeholder is still an ordinary key with its own expander.
+    QTreeWidgetItem* odd = child(software, "Unexpanded");
+    EXPECT_FALSE(RegistryTree::isPlaceholder(odd));
+    EXPECT_EQ(odd->childCount(), 1);
+
+    QTreeWidgetItem* comma = child(software, "Gamma,with comma");
+    EXPECT_EQ(RegistryTree::nodeKey(comma), "K-2147483647,\\Software\\Gamma,with comma");
+    comma->setExpanded(true);
+    EXPECT_EQ(comma->childCount(), 0);  // read, and found empty: no expander left
+    EXPECT_EQ(RegistryTree::image(comma), Image::OpenFolder);
+
+    QTreeWidgetItem* beta = child(software, "beta");
+    beta->setExpanded(true);
+    EXPECT_EQ(childTexts(beta), QStringList{"deep"});
+    EXPECT_EQ(RegistryTree::fullPath(child(beta, "deep")), "HKEY_CURRENT_USER\\Software\\beta\\deep");
+}
+
+TEST_F(RegistryTreeTest, ReadsOnceUntilCollapsedThenAfresh) {
+    test::createKey(*store, reg::kHkeyLocalMachine, "KarvoTest\\One");
+    QTreeWidgetItem* hklm = root("HKEY_LOCAL_MACHINE");
+    tree.expand(hklm);  // what a click does: read without opening on screen
+    EXPECT_FALSE(hklm->isExpanded());
+    const int reads = tree.enumerations();
+    hklm->setExpanded(true);
+    EXPECT_EQ(tree.enumerations(), reads);
+    QTreeWidgetItem* sw = child(hklm, "KarvoTest");
+    sw->setExpanded(true);
+    EXPECT_EQ(childTexts(sw), QStringList{"One"});
+
+    test::createKey(*store, reg::kHkeyLocalMachine, "KarvoTest\\Two");
+    sw->setExpanded(false);
+    EXPECT_EQ(RegistryTree::image(sw), Image::ClosedFolder);
+    ASSERT_EQ(sw->childCount(), 1);
+    EXPECT_TRUE(RegistryTree::isPlaceholder(sw->child(0)));
+    EXPECT_EQ(widget.currentItem(), sw);
+    sw->setExpanded(true);
+    EXPECT_EQ(childTexts(sw), (QStringList{"One", "Two"}));
+}
+
+TEST_F(RegistryTreeTest, CollapsingDropsTheMarkAndTheBranchOfARoot) {
+    test::createKey(*store, reg::kHkeyUsers, ".DEFAULT\\Control Panel");
+    QTreeWidgetItem* users = root("HKEY_USERS");
+    users->setExpanded(true);
+    QTreeWidgetItem* def = child(users, ".DEFAULT");
+    def->setExpanded(true);
+    widget.setCurrentItem(users);
+    RegistryTree::mark(users);
+    EXPECT_TRUE(RegistryTree::isMarked(users));
+
+    users->setExpanded(false);
+    EXPECT_FALSE(RegistryTree::isMarked(users));
+    EXPECT_EQ(widget.topLevelItemCount(), 6);
+    ASSERT_EQ(users->childCount(), 1);
+    EXPECT_TRUE(RegistryTree::isPlaceholder(users->child(0)));
+    EXPECT_EQ(tree.selectedNode(), users);
+
+    // A read node without sub-keys only changes its picture when collapsed.
+    QTreeWidgetItem* dyn = root("HKEY_DYN_DATA");
+    dyn->setExpanded(true);
+    EXPECT_EQ(dyn->childCount(), 0);
+    tree.collapse(dyn);
+    EXPECT_EQ(RegistryTree::image(dyn), Image::ClosedFolder);
+    EXPECT_EQ(dyn->childCount(), 0);
+}
+
+TEST_F(RegistryTreeTest, OpenPathFollowsExactNamesAndStopsWhereOneIsMissing) {
+    test::createKey(*store, reg::kHkeyCurrentUser, "Control Panel\\Desktop\\WindowMetrics");
+    QTreeWidgetItem* desktop = tree.openPath({"HKEY_CURRENT_USER", "Control Panel", "Desktop"});
+    ASSERT_TRUE(desktop);
+    EXPECT_EQ(RegistryTree::fullPath(desktop), "HKEY_CURRENT_USER\\Control Panel\\Desktop");
+    EXPECT_TRUE(desktop->isExpanded());
+    EXPECT_TRUE(desktop->parent()->isExpanded());
+    EXPECT_EQ(tree.selectedNode(), desktop);
+    EXPECT_EQ(childTexts(desktop), QStringList{"WindowMetrics"});
+
+    // Letter case counts; the walk ends at the deepest key found, selected but not returned.
+    EXPECT_EQ(tree.openPath({"HKEY_CURRENT_USER", "control panel"}), nullptr);
+    EXPECT_EQ(RegistryTree::fullPath(tree.selectedNode()), "HKEY_CURRENT_USER");
+    EXPECT_EQ(tree.openPath({"HKEY_NOWHERE", "x"}), nullptr);
+}
+
+}  // namespace
