@@ -91,6 +91,10 @@ void frmBugReport::placeTwips(QWidget* w, int left, int top, int width, int heig
 void frmBugReport::buildControls()
 {
     setFixedSize(twipsX(6840), twipsY(5820));
+    // The rows are laid out for 8-point text; a larger desktop font would clip the labels.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     const auto named = [](QWidget* w, const char* name) {
         w->setObjectName(QLatin1String(name));
