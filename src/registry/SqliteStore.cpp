@@ -1,8 +1,9 @@
 // The registry store off Windows: one SQLite database per user, shared by every program of the
 // user (the main program and the registry editor may write at the same time).
 //
-// Tables: keys(id, parent, name, uname) with uname the upper-cased name, and vals(key, name, uname,
-// type, data) whose rowid order is the creation order of the values. Key ids come from
+// Tables: keys(id, parent, name, uname) with uname the upper-cased name, and vals(key, uname, seq,
+// name, type, data) kept in key order (WITHOUT ROWID: one b-tree per value written), where seq,
+// drawn from a counter in meta, gives the creation order of a key's values. Key ids come from
 // AUTOINCREMENT, so an id is never given to a second key and a handle to a deleted key can never
 // reach a new one.
 
@@ -40,15 +41,25 @@ constexpr int kBusyTimeoutMs = 10000;
 constexpr auto kSnapshotLife = std::chrono::milliseconds(2);
 constexpr const char* kCurrentUserId = "S-1-5-21-1000";
 
+// Stores made before values carried their own order number.
+constexpr const char* kUpgradeValues = R"sql(
+ALTER TABLE vals RENAME TO vals_old;
+DROP INDEX IF EXISTS vals_by_name;
+CREATE TABLE vals(key INTEGER NOT NULL, uname TEXT NOT NULL, seq INTEGER NOT NULL, name TEXT NOT NULL,
+                  type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, uname)) WITHOUT ROWID;
+INSERT INTO vals(key, uname, seq, name, type, data) SELECT key, uname, rowid, name, type, data FROM vals_old;
+DROP TABLE vals_old;
+)sql";
+
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,
                                 name TEXT NOT NULL, uname TEXT NOT NULL);
 CREATE UNIQUE INDEX IF NOT EXISTS keys_by_name ON keys(parent, uname);
 CREATE INDEX IF NOT EXISTS keys_listing ON keys(parent, uname, name);
-CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL,
-                                type INTEGER NOT NULL, data BLOB NOT NULL);
-CREATE UNIQUE INDEX IF NOT EXISTS vals_by_name ON vals(key, uname);
+CREATE TABLE IF NOT EXISTS vals(key INTEGER NOT NULL, uname TEXT NOT NULL, seq INTEGER NOT NULL,
+                                name TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,
+                                PRIMARY KEY(key, uname)) WITHOUT ROWID;
 )sql";
 
 // The real roots: their key ids are fixed when the store is created.
@@ -292,6 +303,7 @@ private:
     bool prepareAll();
     bool createSkeleton();
     bool runInitializer();
+    bool upgradeValues();
     void close();
 
     void refreshDataVersion();
@@ -314,7 +326,10 @@ private:
     LONG walk(sqlite3_int64 from, const std::vector<std::string>& parts, sqlite3_int64& id);
     LONG walkFrom(const KeyHandle& base, const std::vector<std::string>& parts, sqlite3_int64& id);
     LONG checkParts(const std::vector<std::string>& parts) const;
-    LONG ensureCache(KeyHandle& k);
+    // An enumeration that has begun (continuing: index > 0) keeps the list it started with
+    // while only other processes change the store, so it never shows a name twice or skips
+    // one; it sees its own process's changes at once, as the registry does.
+    LONG ensureCache(KeyHandle& k, bool continuing);
     HKey addHandle(sqlite3_int64 keyId, HKey root, DWORD access);
     void changed(bool removal) {
         ++own_;
@@ -342,6 +357,13 @@ private:
 
     int batchDepth_ = 0;
     bool batchLost_ = false;
+    // The next value order number, read once per write transaction and written back before
+    // it commits.
+    bool seqLoaded_ = false;
+    bool seqDirty_ = false;
+    sqlite3_int64 nextSeq_ = 0;
+    bool takeSeq(sqlite3_int64& seq);
+    bool saveSeq();
     std::uint64_t own_ = 0;       // own changes
     std::uint64_t removals_ = 0;  // own key deletions and rollbacks
     sqlite3_int64 lastDataVersion_ = -1;
@@ -366,6 +388,9 @@ private:
     sqlite3_stmt* sValues_ = nullptr;
     sqlite3_stmt* sGetValue_ = nullptr;
     sqlite3_stmt* sSetValue_ = nullptr;
+    sqlite3_stmt* sGetSeq_ = nullptr;
+    sqlite3_stmt* sMaxSeq_ = nullptr;
+    sqlite3_stmt* sPutSeq_ = nullptr;
     sqlite3_stmt* sDeleteValue_ = nullptr;
     sqlite3_stmt* sBegin_ = nullptr;
     sqlite3_stmt* sBeginRead_ = nullptr;
@@ -395,7 +420,8 @@ SqliteStore::~SqliteStore() {
 void SqliteStore::close() {
     for (sqlite3_stmt* s : {sDataVersion_, sKeyExists_, sFindChild_, sInsertKey_, sChildren_, sChildIds_,
                             sHasChild_, sDeleteKey_, sDeleteKeyValues_, sTreeValues_, sTreeKeys_, sParentOf_,
-                            sValues_, sGetValue_, sSetValue_, sDeleteValue_, sBegin_, sCommit_, sRollback_, sBeginRead_,
+                            sValues_, sGetValue_, sSetValue_, sGetSeq_, sMaxSeq_, sPutSeq_, sDeleteValue_, sBegin_, sCommit_,
+                            sRollback_, sBeginRead_,
                             sSavepoint_, sRelease_, sRollbackTo_})
         sqlite3_finalize(s);
     if (db_)
@@ -423,27 +449,24 @@ bool SqliteStore::prepareAll() {
            prep(sDeleteKeyValues_, "DELETE FROM vals WHERE key = ?1") &&
            prep(sTreeValues_, treeValues.c_str()) && prep(sTreeKeys_, treeKeys.c_str()) &&
            prep(sParentOf_, "SELECT parent, name FROM keys WHERE id = ?1") &&
-           prep(sValues_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid") &&
+           prep(sValues_, "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq") &&
            prep(sGetValue_, "SELECT type, data FROM vals WHERE key = ?1 AND uname = ?2") &&
            prep(sBeginRead_, "BEGIN") && prep(sSavepoint_, "SAVEPOINT change") &&
            prep(sRelease_, "RELEASE change") && prep(sRollbackTo_, "ROLLBACK TO change") &&
            prep(sSetValue_,
-                "INSERT INTO vals(key, name, uname, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                "INSERT INTO vals(key, uname, seq, name, type, data) VALUES(?1, ?3, ?6, ?2, ?4, ?5) "
                 "ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type, data = excluded.data") &&
+           prep(sGetSeq_, "SELECT value FROM meta WHERE name = 'next_seq'") &&
+           prep(sMaxSeq_, "SELECT IFNULL(MAX(seq), 0) + 1 FROM vals") &&
+           prep(sPutSeq_, "INSERT OR REPLACE INTO meta(name, value) VALUES('next_seq', ?1)") &&
            prep(sDeleteValue_, "DELETE FROM vals WHERE key = ?1 AND uname = ?2") &&
            prep(sBegin_, "BEGIN IMMEDIATE") && prep(sCommit_, "COMMIT") && prep(sRollback_, "ROLLBACK");
 }
 
-// The real roots and the bases of the views exist in every store.
+// The real roots and the bases of the views exist in every store; any that are missing are made.
 bool SqliteStore::createSkeleton() {
-    {
-        Query q(sKeyExists_);
-        q.bind(1, kMachineId);
-        if (q.step() == SQLITE_ROW)
-            return true;
-    }
-    if (!exec("INSERT INTO keys(id, parent, name, uname) VALUES(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
-              "(2, 0, 'HKEY_USERS', 'HKEY_USERS')"))
+    if (!exec("INSERT OR IGNORE INTO keys(id, parent, name, uname) VALUES"
+              "(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'), (2, 0, 'HKEY_USERS', 'HKEY_USERS')"))
         return false;
     for (const RootInfo& r : kRoots) {
         sqlite3_int64 id = r.realRoot;
@@ -463,6 +486,18 @@ bool SqliteStore::createSkeleton() {
         }
     }
     return true;
+}
+
+bool SqliteStore::upgradeValues() {
+    sqlite3_stmt* probe = nullptr;
+    const bool hasTable = sqlite3_prepare_v2(db_, "SELECT 1 FROM vals LIMIT 0", -1, &probe, nullptr) == SQLITE_OK;
+    sqlite3_finalize(probe);
+    if (!hasTable)
+        return true;  // a new store
+    probe = nullptr;
+    const bool current = sqlite3_prepare_v2(db_, "SELECT seq FROM vals LIMIT 0", -1, &probe, nullptr) == SQLITE_OK;
+    sqlite3_finalize(probe);
+    return current || exec(kUpgradeValues);
 }
 
 bool SqliteStore::runInitializer() {
@@ -530,7 +565,7 @@ void SqliteStore::open() {
         return;
     }
     // Under the write lock: only one process creates the schema and fills a new store.
-    bool ok = exec(kSchema) && prepareAll() && createSkeleton();
+    bool ok = upgradeValues() && exec(kSchema) && prepareAll() && createSkeleton();
     bool initialized = false;
     if (ok) {
         sqlite3_stmt* s = nullptr;
@@ -565,7 +600,7 @@ void SqliteStore::open() {
         if (!initialized)
             ok = runInitializer();
     }
-    if (!ok || !exec("COMMIT")) {
+    if (!ok || !saveSeq() || !exec("COMMIT")) {
         exec("ROLLBACK");
         handles_.clear();
         close();
@@ -585,6 +620,39 @@ SqliteStore::Lookup SqliteStore::keyLookup(sqlite3_int64 id) {
     Query q(sKeyExists_);
     const int rc = q.bind(1, id).step();
     return rc == SQLITE_ROW ? Lookup::found : rc == SQLITE_DONE ? Lookup::missing : Lookup::failed;
+}
+
+bool SqliteStore::takeSeq(sqlite3_int64& seq) {
+    if (!seqLoaded_) {
+        {
+            Query q(sGetSeq_);
+            const int rc = q.step();
+            if (rc == SQLITE_ROW)
+                nextSeq_ = q.integer(0);
+            else if (rc != SQLITE_DONE)
+                return false;
+            seqLoaded_ = rc == SQLITE_ROW;
+        }
+        if (!seqLoaded_) {
+            Query q(sMaxSeq_);
+            if (q.step() != SQLITE_ROW)
+                return false;
+            nextSeq_ = q.integer(0);
+            seqLoaded_ = true;
+        }
+    }
+    seq = nextSeq_++;
+    seqDirty_ = true;
+    return true;
+}
+
+bool SqliteStore::saveSeq() {
+    const bool dirty = seqDirty_;
+    seqLoaded_ = seqDirty_ = false;  // the next transaction reads it afresh
+    if (!dirty)
+        return true;
+    Query q(sPutSeq_);
+    return q.bind(1, nextSeq_).done();
 }
 
 void SqliteStore::noticeOthers(bool inWrite) {
@@ -712,9 +780,9 @@ LONG SqliteStore::walkFrom(const KeyHandle& base, const std::vector<std::string>
     return walk(base.children[lo].id, std::vector<std::string>(parts.begin() + 1, parts.end()), id);
 }
 
-LONG SqliteStore::ensureCache(KeyHandle& k) {
+LONG SqliteStore::ensureCache(KeyHandle& k, bool continuing) {
     freshRead();  // sub-keys and values from one snapshot
-    if (k.cacheValid && k.cacheStamp == cacheStamp())
+    if (k.cacheValid && (k.cacheStamp == cacheStamp() || (continuing && k.cacheStamp.own == own_)))
         return kErrorSuccess;
     LONG err = kErrorSuccess;
     k.cacheValid = false;
@@ -780,6 +848,7 @@ void SqliteStore::noteFailure() {
     if (batchDepth_ > 0 && sqlite3_get_autocommit(db_)) {
         batchLost_ = true;
         batchDepth_ = 0;
+        seqLoaded_ = seqDirty_ = false;
         ++own_;
         ++removals_;
     }
@@ -809,6 +878,10 @@ LONG SqliteStore::Change::commit() {
         Query q(s_.sRelease_);
         return q.done() ? kErrorSuccess : kErrorCantWrite;
     }
+    if (!s_.saveSeq()) {
+        finished_ = false;
+        return kErrorCantWrite;
+    }
     Query q(s_.sCommit_);
     if (q.done())
         return kErrorSuccess;
@@ -829,9 +902,12 @@ SqliteStore::Change::~Change() {
             q.step();
         }
         s_.noteFailure();
-    } else if (!sqlite3_get_autocommit(s_.db_)) {
-        Query q(s_.sRollback_);
-        q.step();
+    } else {
+        s_.seqLoaded_ = s_.seqDirty_ = false;
+        if (!sqlite3_get_autocommit(s_.db_)) {
+            Query q(s_.sRollback_);
+            q.step();
+        }
     }
     ++s_.own_;
     ++s_.removals_;
@@ -1036,7 +1112,7 @@ LONG SqliteStore::EnumKeyRaw(HKey hKey, DWORD dwIndex, std::string& name) {
         return err;
     if (!(k->access & kKeyEnumerateSubKeys))
         return kErrorAccessDenied;
-    if ((err = ensureCache(*k)) != kErrorSuccess)
+    if ((err = ensureCache(*k, dwIndex > 0)) != kErrorSuccess)
         return err;
     if (dwIndex >= k->children.size())
         return kErrorNoMoreItems;
@@ -1084,7 +1160,7 @@ LONG SqliteStore::RegQueryInfoKeyA(HKey hKey, char* lpClass, DWORD* lpcchClass, 
         return err;
     if (!(k->access & kKeyQueryValue))
         return kErrorAccessDenied;
-    if ((err = ensureCache(*k)) != kErrorSuccess)
+    if ((err = ensureCache(*k, false)) != kErrorSuccess)
         return err;
     // Lengths are in the units of the ANSI functions' buffers, so a caller can size them by it.
     std::size_t maxKey = 0, maxName = 0, maxData = 0;
@@ -1145,9 +1221,14 @@ LONG SqliteStore::setValue(HKey hKey, const std::string& rawName, DWORD type, co
     KeyHandle* k = live(hKey, err, true);
     if (!k)
         return err;
+    sqlite3_int64 seq = 0;
+    if (!takeSeq(seq))
+        return kErrorCantWrite;
     Query q(sSetValue_);
     const std::string upper = foldName(name);
-    if (!q.bind(1, k->keyId).bind(2, name).bind(3, upper).bind(4, sqlite3_int64{type}).bindBlob(5, data, size).done())
+    if (!q.bind(1, k->keyId).bind(2, name).bind(3, upper).bind(4, sqlite3_int64{type}).bindBlob(5, data, size)
+             .bind(6, seq)
+             .done())
         return kErrorCantWrite;
     changed(false);
     return change.commit();
@@ -1247,7 +1328,7 @@ LONG SqliteStore::EnumValueRaw(HKey hKey, DWORD dwIndex, std::string& name, DWOR
         return err;
     if (!(k->access & kKeyQueryValue))
         return kErrorAccessDenied;
-    if ((err = ensureCache(*k)) != kErrorSuccess)
+    if ((err = ensureCache(*k, dwIndex > 0)) != kErrorSuccess)
         return err;
     if (dwIndex >= k->values.size())
         return kErrorNoMoreItems;
@@ -1288,6 +1369,7 @@ LONG SqliteStore::BeginBatch() {
         if (!q.done())
             return kErrorCantWrite;
         batchLost_ = false;
+        seqLoaded_ = seqDirty_ = false;
         refreshDataVersion();  // what others committed before the batch began
     } else if (!exec(("SAVEPOINT batch" + std::to_string(batchDepth_)).c_str())) {
         return kErrorCantWrite;
@@ -1310,8 +1392,8 @@ LONG SqliteStore::CommitBatch() {
         --batchDepth_;
         return exec(("RELEASE batch" + std::to_string(batchDepth_)).c_str()) ? kErrorSuccess : kErrorCantWrite;
     }
-    bool committed;
-    {
+    bool committed = saveSeq();
+    if (committed) {
         Query q(sCommit_);
         committed = q.done();
     }
@@ -1342,6 +1424,7 @@ LONG SqliteStore::RollbackBatch() {
         const std::string name = "batch" + std::to_string(batchDepth_);
         ok = exec(("ROLLBACK TO " + name).c_str()) && exec(("RELEASE " + name).c_str());
     } else {
+        seqLoaded_ = seqDirty_ = false;
         Query q(sRollback_);
         ok = q.done();
     }

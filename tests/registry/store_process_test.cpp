@@ -176,6 +176,44 @@ TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
     EXPECT_EQ(s->CommitBatch(), kErrorSuccess);
 }
 
+TEST(StoreCreation, OlderStoreKeepsItsValuesAndTheirOrder) {
+    // A store written before values carried an order number: their row order was the order.
+    TempDir dir;
+    const std::string file = (dir / "old.db").string();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA journal_mode=WAL;"
+                           "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;"
+                           "INSERT INTO meta VALUES('initialized', '1');"
+                           "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
+                           " name TEXT NOT NULL, uname TEXT NOT NULL);"
+                           "CREATE UNIQUE INDEX keys_by_name ON keys(parent, uname);"
+                           "INSERT INTO keys VALUES(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
+                           " (2, 0, 'HKEY_USERS', 'HKEY_USERS'), (3, 1, 'Old', 'OLD');"
+                           "CREATE TABLE vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL,"
+                           " type INTEGER NOT NULL, data BLOB NOT NULL);"
+                           "CREATE UNIQUE INDEX vals_by_name ON vals(key, uname);"
+                           "INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3, x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    auto s = openStore(file);
+    HKey h = 0;
+    ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "old", 0, kKeyAllAccess, &h), kErrorSuccess);
+    const std::uint8_t three = 3;
+    ASSERT_EQ(s->SetValueRaw(h, "new", kRegBinary, &three, 1), kErrorSuccess);
+    std::vector<std::string> names;
+    std::string name;
+    DWORD type = 0;
+    std::vector<std::uint8_t> data;
+    for (DWORD i = 0; s->EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
+        names.push_back(name + "=" + std::to_string(data.at(0)));
+    EXPECT_EQ(names, (std::vector<std::string>{"zeta=1", "Alpha=2", "new=3"}));
+    EXPECT_EQ(s->RegOpenKeyExA(kHkeyCurrentUser, "", 0, kKeyRead, &h), kErrorSuccess);  // skeleton completed
+}
+
 TEST(StoreCreation, UnusableStoreFailsEveryCall) {
     TempDir dir;
     writeFile(dir / "garbage.db", std::string(4096, 'x'));

@@ -181,9 +181,38 @@ TEST_F(StoreTest, EnumerationSeesChangesFromOtherConnections) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(subKeys(h), (Strings{"A", "B"}));
     EXPECT_EQ(valueNames(h), (Strings{"one", "two"}));
+    // Creation order holds across connections: the order counter is shared, not per process.
+    EXPECT_EQ(setSz(h, "three", "3"), kErrorSuccess);
+    EXPECT_EQ(valueNames(h), (Strings{"one", "two", "three"}));
     // Own changes show at once too.
     ASSERT_EQ(reg.RegDeleteKeyA(h, "a"), kErrorSuccess);
     EXPECT_EQ(subKeys(h), Strings{"B"});
+}
+
+TEST_F(StoreTest, EnumerationUnderWayKeepsItsListAgainstOtherProcesses) {
+    HKey h = create(kHkeyCurrentUser, "Steady");
+    reg.RegCloseKey(create(h, "A"));
+    reg.RegCloseKey(create(h, "C"));
+    std::string name;
+    ASSERT_EQ(reg.EnumKeyRaw(h, 0, name), kErrorSuccess);
+    EXPECT_EQ(name, "A");
+
+    auto second = openStore(file);
+    HKey b = 0;
+    ASSERT_EQ(second->RegCreateKeyExA(kHkeyCurrentUser, "Steady\\B", 0, "", 0, 0x3F, nullptr, &b, nullptr),
+              kErrorSuccess);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the life of a read snapshot
+    // Index 1 goes on with the listing begun at index 0; a shifted list could show a name twice.
+    ASSERT_EQ(reg.EnumKeyRaw(h, 1, name), kErrorSuccess);
+    EXPECT_EQ(name, "C");
+    EXPECT_EQ(reg.EnumKeyRaw(h, 2, name), kErrorNoMoreItems);
+    // A new listing sees the change.
+    EXPECT_EQ(subKeys(h), (Strings{"A", "B", "C"}));
+    // The process's own changes show at once, even in the middle.
+    ASSERT_EQ(reg.EnumKeyRaw(h, 0, name), kErrorSuccess);
+    ASSERT_EQ(reg.RegDeleteKeyA(h, "A"), kErrorSuccess);
+    ASSERT_EQ(reg.EnumKeyRaw(h, 1, name), kErrorSuccess);
+    EXPECT_EQ(name, "C");
 }
 
 }  // namespace
