@@ -191,6 +191,23 @@ TEST_F(RefusedImport, EncodingsThatAreNotRead) {
     EXPECT_EQ(dump(), before_);
 }
 
+TEST_F(RefusedImport, NameLengthsCountInTheCodePageTheFileTurnsOutToBe) {
+    // 200 characters as UTF-8, but 400 as Windows-1252 once a later byte shows the file is not UTF-8.
+    std::string name;
+    for (int i = 0; i < 200; ++i)
+        name += "\xC3\xA9";
+    const std::vector<std::string> lines{"REGEDIT4", "[" + K + "\\" + name + "]", "\"v\"=\"x\""};
+    std::vector<std::string> cp1252 = lines;
+    cp1252.push_back("\"w\"=\"\xE9\"");
+    const Result r = import(ansiFile(cp1252));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(failingLine(r), 2) << r.message;
+    EXPECT_EQ(dump(), before_);
+
+    const Result utf8 = import(ansiFile(lines));
+    ASSERT_TRUE(utf8.ok) << utf8.message;
+}
+
 TEST_F(RefusedImport, EveryTruncationEitherValidatesOrChangesNothing) {
     const std::string full = ansiFile({"REGEDIT4", "", "[" + K + "\\T]", R"("s"="some text")", R"("d"=dword:00000102)",
                                        R"("h"=hex(2):25,50,41,\)", "  54,48,25,00", "[-" + K + "\\Subkey2a]"});

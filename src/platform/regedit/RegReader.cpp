@@ -343,6 +343,10 @@ public:
             lineNo_ = 1;
             return fail("the file is empty");
         }
+        if (!allUtf8_ && longLine_ != 0) {
+            lineNo_ = longLine_;
+            return fail(longProblem_);
+        }
         // Hex data that was still continuing at the end of the file is complete as it stands.
         if (inHex_) {
             inHex_ = false;
@@ -359,7 +363,27 @@ public:
 private:
     bool fail(std::string message) {
         problem_ = std::move(message);
+        // A name already known to be too long in Windows-1252 comes first.
+        if (!allUtf8_ && longLine_ != 0 && longLine_ < lineNo_) {
+            lineNo_ = longLine_;
+            problem_ = longProblem_;
+        }
         return false;
+    }
+
+    // While an 8-bit file is still being checked its code page is not known: a name that fits as
+    // UTF-8 may not fit as Windows-1252 (one character a byte), which counts once the file turns
+    // out not to be UTF-8.
+    bool checkLength(const std::string& name, std::size_t limit, const char* problem) {
+        if (nameLength(name) > limit)
+            return fail(problem);
+        if constexpr (sizeof(C) == 1) {
+            if (encoding_ == Encoding::Utf8 && longLine_ == 0 && name.size() > limit) {
+                longLine_ = lineNo_;
+                longProblem_ = problem;
+            }
+        }
+        return true;
     }
 
     // NUL code units are refused anywhere; 8-bit lines are also checked for valid UTF-8.
@@ -507,8 +531,8 @@ private:
             const View component = name.substr(start + 1, end - start - 1);
             if (!component.empty()) {
                 toUtf8(component, name_);
-                if (nameLength(name_) > kMaxKeyComponent)
-                    return fail("a key name is longer than 255 characters");
+                if (!checkLength(name_, kMaxKeyComponent, "a key name is longer than 255 characters"))
+                    return false;
                 if (!path_.empty())
                     path_.push_back('\\');
                 path_ += name_;
@@ -538,8 +562,8 @@ private:
             if (!quoted(t, pos, "value name"))
                 return false;
             toUtf8(unescaped_, valueName_);
-            if (nameLength(valueName_) > kMaxValueName)
-                return fail("the value name is too long");
+            if (!checkLength(valueName_, kMaxValueName, "the value name is longer than 16383 characters"))
+                return false;
         }
         while (pos < t.size() && isBlank(t[pos]))
             ++pos;
@@ -736,6 +760,8 @@ private:
     bool headerSeen_ = false;
     bool importsNothing_ = false;
     bool allUtf8_ = true;
+    std::uint64_t longLine_ = 0;
+    std::string longProblem_;
 
     bool hasKey_ = false;
     bool afterDelete_ = false;
