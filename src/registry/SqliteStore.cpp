@@ -317,7 +317,8 @@ private:
     void freshRead();
     void endRead();
     void closeIdleReads();
-    // The handle if it is usable, else nullptr with err set (6 unknown, 1018 key deleted).
+    // The handle if it is usable, else nullptr with err set (6 unknown, 1018 key deleted,
+    // 1012 the store could not be read).
     KeyHandle* live(HKey h, LONG& err, bool inWrite = false);
     // A lookup that could not be done (a busy or broken file) is not taken for a missing key.
     enum class Lookup { found, missing, failed };
@@ -343,6 +344,8 @@ private:
     LONG setValue(HKey hKey, const std::string& name, DWORD type, const std::uint8_t* data, std::size_t size);
     LONG queryValue(HKey hKey, const std::string& name, DWORD& type, std::vector<std::uint8_t>& data);
     LONG deleteSubtree(sqlite3_int64 id);
+    bool takeSeq(sqlite3_int64& seq);
+    bool saveSeq();
 
     std::string path_;
     sqlite3* db_ = nullptr;
@@ -362,8 +365,6 @@ private:
     bool seqLoaded_ = false;
     bool seqDirty_ = false;
     sqlite3_int64 nextSeq_ = 0;
-    bool takeSeq(sqlite3_int64& seq);
-    bool saveSeq();
     std::uint64_t own_ = 0;       // own changes
     std::uint64_t removals_ = 0;  // own key deletions and rollbacks
     sqlite3_int64 lastDataVersion_ = -1;
