@@ -112,6 +112,10 @@ void frmAbout::place(QWidget* w, int left, int top, int width, int height) const
 
 void frmAbout::build() {
     setFixedSize(px(5730), px(3990));
+    // The box was laid out for small 8-point text; larger text would not fit the frames.
+    QFont small = font();
+    small.setPointSizeF(8);
+    setFont(small);
 
     auto label = [this](QWidget* owner, const char* name, const QString& text) {
         auto* l = new QLabel(text, owner);
