@@ -86,19 +86,4 @@ TEST(FavouritesCombo, LoadAppendsAndSaveWritesTheEntries) {
     EXPECT_EQ(test::readFile(dir / "Out.tlv"), "already\r\nFavorite Keys\r\nA\r\nB\r\n");
 }
 
-TEST(FavouriteRules, WhatMayBeAddedAndWhenTheArrowsAct) {
-    EXPECT_FALSE(mayBeFavourite(kPrompt));
-    for (const char* root : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                             "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA", "HKEY_PERFORMANCE_DATA"})
-        EXPECT_FALSE(mayBeFavourite(root)) << root;
-    EXPECT_TRUE(mayBeFavourite("hkey_current_user"));
-    EXPECT_TRUE(mayBeFavourite("HKEY_CURRENT_USER\\Software"));
-
-    EXPECT_EQ(pathComponents("HKEY_CURRENT_USER\\Control Panel\\Desktop"),
-              (QStringList{"HKEY_CURRENT_USER", "Control Panel", "Desktop"}));
-    EXPECT_FALSE(arrowsApply("HKEY_USERS\\x", "HKEY_USERS\\x"));
-    EXPECT_FALSE(arrowsApply("Favorite Keys", kPrompt));
-    EXPECT_TRUE(arrowsApply("Favorite Keys", "HKEY_USERS\\x"));
-}
-
 }  // namespace
