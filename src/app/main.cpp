@@ -1,0 +1,49 @@
+// karvo: backs up and restores single registry keys.
+#include "app/frmRegEdit.h"
+#include "platform/GetWin.h"
+#include "platform/regedit/DefaultRegistry.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Without a display Qt aborts with a long message; say plainly what is missing instead.
+bool displayAvailable() {
+#if defined(__linux__) || defined(__FreeBSD__)
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+#else
+    return true;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!displayAvailable()) {
+        std::fputs("karvo: no display to show the window on (set DISPLAY or WAYLAND_DISPLAY, "
+                   "or QT_QPA_PLATFORM=offscreen)\n",
+                   stderr);
+        return 1;
+    }
+    // A new registry store starts as a fresh installation would.
+    karvo::regfile::installDefaultRegistry();
+
+    QApplication app(argc, argv);
+    // Backups, favourites and the editor's files are all named relative to the program folder.
+    const QString folder = QString::fromStdString(karvo::platform::programFolder());
+    QDir::setCurrent(folder);
+
+    frmRegEdit window(folder);
+    QObject::connect(&window, &frmRegEdit::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    window.Form_Load();
+    return app.exec();
+}
