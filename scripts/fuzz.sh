@@ -14,13 +14,15 @@ if ! cmake --preset fuzz >/dev/null 2>&1; then
 fi
 cmake --build --preset fuzz --target regfile_fuzz
 
-work="$(mktemp -d)"
+# The fuzz target keeps its store in the temp folder: a private one, memory-backed when possible,
+# removed afterwards even when a crash kept the target from cleaning up.
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm="${TMPDIR:-/tmp}"
+work="$(mktemp -d -p "$shm")"
 trap 'rm -rf "$work"' EXIT
 cp -R src/platform/regedit/fuzz/corpus "$work/corpus"
-mkdir -p build/fuzz/artifacts
-
-# The fuzz target keeps its store in the temp folder; memory-backed when there is one.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+mkdir -p "$work/tmp" build/fuzz/artifacts
+export TMPDIR="$work/tmp"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 build/fuzz/bin/regfile_fuzz -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
