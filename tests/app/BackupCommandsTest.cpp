@@ -70,6 +70,7 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditor) {
     ASSERT_TRUE(editorsFinished());
     EXPECT_TRUE(boxes.shown.empty()) << lastBoxCaption().toStdString();
     EXPECT_EQ(test::getText(*store, reg::kHkeyCurrentUser, "Software\\Karvo Test", "Colour"), "Blue");
+    EXPECT_NE(test::getText(*store, reg::kHkeyCurrentUser, "Software\\Karvo Test\\Alpha", ""), "<no key>");
     // The selected key was read again once the import had finished.
     EXPECT_FALSE(messageMode());
     EXPECT_TRUE(RegistryTree::isMarked(item));
