@@ -345,7 +345,7 @@ bool frmRegEdit::eventFilter(QObject* watched, QEvent* event) {
 // ---- the tree and the fields it fills -----------------------------------------------------------
 
 void frmRegEdit::tvwReg_NodeClick(QTreeWidgetItem* node) {
-    if (!node || tree::RegistryTree::isPlaceholder(node))
+    if (!node)
         return;
     BusyCursor busy;
     tree_->expand(node);

@@ -27,27 +27,15 @@ const RegNode* asNode(const QTreeWidgetItem* item) {
     return item && item->type() == RegNode::kType ? static_cast<const RegNode*>(item) : nullptr;
 }
 
-RegNode* newPlaceholder() {
-    // One shared text for every placeholder: a large level holds as many of them as keys.
-    static const QString text = QString::fromLatin1(kPlaceholderText);
-    return new RegNode(text, Image::None, true);
-}
-
-RegNode* newKeyNode(const QString& text) {
-    auto* node = new RegNode(text, Image::ClosedFolder, false);
-    node->addChild(newPlaceholder());
-    return node;
-}
-
 bool lessIgnoringCase(const QString& a, const QString& b) {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
 }
 
 }  // namespace
 
-RegNode::RegNode(const QString& text, Image image, bool placeholder)
-    : QTreeWidgetItem(kType), image_(image), placeholder_(placeholder) {
+RegNode::RegNode(const QString& text, Image image) : QTreeWidgetItem(kType), image_(image) {
     setText(0, text);
+    setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
 }
 
 QVariant RegNode::data(int column, int role) const {
@@ -66,6 +54,12 @@ void RegNode::setImage(Image image) {
     }
 }
 
+void RegNode::setEnumerated(bool enumerated) {
+    enumerated_ = enumerated;
+    setChildIndicatorPolicy(enumerated ? QTreeWidgetItem::DontShowIndicatorWhenChildless
+                                       : QTreeWidgetItem::ShowIndicator);
+}
+
 void RegNode::setSelectedImage(Image image) {
     if (selectedImage_ != image) {
         selectedImage_ = image;
@@ -81,7 +75,7 @@ RegistryTree::RegistryTree(QTreeWidget* tree, cRegistry& reg, QObject* parent)
 
 void RegistryTree::buildRoots() {
     for (const RootHive& hive : kRootHives) {
-        auto* root = newKeyNode(QString::fromLatin1(hive.name));
+        auto* root = new RegNode(QString::fromLatin1(hive.name), Image::ClosedFolder);
         tree_->addTopLevelItem(root);
     }
 }
@@ -108,11 +102,11 @@ std::vector<std::string> RegistryTree::readSubKeys(const QString& key) {
 
 void RegistryTree::expand(QTreeWidgetItem* item) {
     RegNode* node = asNode(item);
-    if (!node || node->isPlaceholder())
+    if (!node)
         return;
     BusyCursor busy;
-    if (node->childCount() > 0 && isPlaceholder(node->child(0))) {
-        delete node->takeChild(0);
+    if (!node->isEnumerated()) {
+        node->setEnumerated(true);
         const auto names = readSubKeys(nodeKey(node));
         QStringList texts;
         texts.reserve(static_cast<qsizetype>(names.size()));
@@ -125,7 +119,7 @@ void RegistryTree::expand(QTreeWidgetItem* item) {
         QList<QTreeWidgetItem*> children;
         children.reserve(texts.size());
         for (const QString& text : texts)
-            children.append(newKeyNode(text));
+            children.append(new RegNode(text, Image::ClosedFolder));
         node->addChildren(children);
         if (!children.isEmpty())
             node->setSorted(true);
@@ -135,7 +129,7 @@ void RegistryTree::expand(QTreeWidgetItem* item) {
 
 void RegistryTree::collapse(QTreeWidgetItem* item) {
     RegNode* node = asNode(item);
-    if (!node || node->isPlaceholder())
+    if (!node)
         return;
     if (node->isExpanded()) {
         // Called directly for an open node: closing it raises the collapse, which does the work.
@@ -152,7 +146,7 @@ void RegistryTree::collapse(QTreeWidgetItem* item) {
 
 void RegistryTree::forget(QTreeWidgetItem* item) {
     RegNode* node = asNode(item);
-    if (!node || node->isPlaceholder())
+    if (!node)
         return;
     // The node starts afresh: its sub-tree and its mark are dropped, and the next expansion
     // reads the registry again. It stays in its place, which is its sorted place among siblings.
@@ -160,12 +154,12 @@ void RegistryTree::forget(QTreeWidgetItem* item) {
     qDeleteAll(old);
     node->setSelectedImage(Image::None);
     node->setSorted(false);
-    node->addChild(newPlaceholder());
+    node->setEnumerated(false);
     tree_->setCurrentItem(node);
 }
 
 void RegistryTree::mark(QTreeWidgetItem* item) {
-    if (RegNode* node = asNode(item); node && !node->isPlaceholder())
+    if (RegNode* node = asNode(item))
         node->setSelectedImage(Image::Selected);
 }
 
@@ -174,13 +168,9 @@ bool RegistryTree::isMarked(const QTreeWidgetItem* item) {
     return node && node->selectedImage() == Image::Selected;
 }
 
-bool RegistryTree::isPlaceholder(const QTreeWidgetItem* item) {
-    const RegNode* node = asNode(item);
-    return node && node->isPlaceholder();
-}
-
 bool RegistryTree::isEnumerated(const QTreeWidgetItem* item) {
-    return item && !(item->childCount() > 0 && isPlaceholder(item->child(0)));
+    const RegNode* node = asNode(item);
+    return node && node->isEnumerated();
 }
 
 Image RegistryTree::image(const QTreeWidgetItem* item) {
@@ -201,7 +191,7 @@ QString RegistryTree::fullPath(const QTreeWidgetItem* item) {
 }
 
 QString RegistryTree::nodeKey(const QTreeWidgetItem* item) {
-    if (!item || isPlaceholder(item))
+    if (!item)
         return {};
     const QTreeWidgetItem* parent = item->parent();
     if (!parent) {
@@ -240,7 +230,7 @@ QTreeWidgetItem* RegistryTree::openPath(const QStringList& components) {
             QTreeWidgetItem* next = nullptr;
             for (int c = 0; c < current->childCount(); ++c) {
                 QTreeWidgetItem* child = current->child(c);
-                if (!isPlaceholder(child) && child->text(0) == components[level]) {
+                if (child->text(0) == components[level]) {
                     next = child;
                     break;
                 }

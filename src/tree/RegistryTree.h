@@ -17,13 +17,15 @@ class cRegistry;
 
 namespace karvo::tree {
 
-// One node of the tree. Pictures are held as small codes and turned into icons on demand, which
-// keeps a level of a hundred thousand keys cheap.
+// One node of the tree. Pictures are held as small codes and turned into icons on demand, and a
+// node whose sub-keys have not been read yet shows its expander through the indicator policy
+// rather than through a stand-in child: both keep a level of a hundred thousand keys cheap.
 class RegNode : public QTreeWidgetItem {
 public:
     static constexpr int kType = QTreeWidgetItem::UserType + 1;
 
-    RegNode(const QString& text, Image image, bool placeholder);
+    // A new node is not enumerated: it shows an expander until its sub-keys have been read.
+    RegNode(const QString& text, Image image);
 
     QVariant data(int column, int role) const override;
 
@@ -31,18 +33,18 @@ public:
     void setImage(Image image);
     Image selectedImage() const { return selectedImage_; }
     void setSelectedImage(Image image);
-    bool isPlaceholder() const { return placeholder_; }
+    bool isEnumerated() const { return enumerated_; }
+    // Once read, the expander follows the children; unread, it is always shown.
+    void setEnumerated(bool enumerated);
     bool isSorted() const { return sorted_; }
     void setSorted(bool sorted) { sorted_ = sorted; }
 
 private:
     Image image_;
     Image selectedImage_ = Image::None;
-    bool placeholder_;
+    bool enumerated_ = false;
     bool sorted_ = false;
 };
-
-inline constexpr const char* kPlaceholderText = "Unexpanded";
 
 class RegistryTree : public QObject {
     Q_OBJECT
@@ -52,24 +54,23 @@ public:
 
     QTreeWidget* widget() const { return tree_; }
 
-    // Adds the six root hive nodes, each with its placeholder child.
+    // Adds the six root hive nodes, each not enumerated yet.
     void buildRoots();
 
     // Reads the node's sub-keys if they have not been read yet and shows the open folder.
     // Runs for every expansion, also for one the program makes.
     void expand(QTreeWidgetItem* item);
-    // Shows the closed folder; a node with children forgets them, gets a fresh placeholder, loses
-    // its mark and becomes the selected node.
+    // Shows the closed folder; a node with children forgets them, becomes not enumerated again,
+    // loses its mark and becomes the selected node.
     void collapse(QTreeWidgetItem* item);
     // What a collapse does to a node with children, for any read node: back to a fresh,
-    // unmarked node with only its placeholder, selected.
+    // unmarked, not enumerated node, selected.
     void forget(QTreeWidgetItem* item);
 
     // Marks the node with the check mark (the key the backup command works on).
     static void mark(QTreeWidgetItem* item);
     static bool isMarked(const QTreeWidgetItem* item);
-    static bool isPlaceholder(const QTreeWidgetItem* item);
-    // Enumerated: its first child is no longer the placeholder.
+    // Enumerated: its sub-keys have been read since it was created or last forgotten.
     static bool isEnumerated(const QTreeWidgetItem* item);
     static Image image(const QTreeWidgetItem* item);
     static Image selectedImage(const QTreeWidgetItem* item);

@@ -159,8 +159,8 @@ TEST_F(MainWindow, ExitDiscardsTheOpenBranchAndEndsTheProgram) {
     control<QAction>("mnuFile_2")->trigger();
     EXPECT_TRUE(unloaded);
     EXPECT_FALSE(window->isVisible());
-    ASSERT_EQ(hkcu->childCount(), 1);
-    EXPECT_TRUE(RegistryTree::isPlaceholder(hkcu->child(0)));
+    EXPECT_EQ(hkcu->childCount(), 0);
+    EXPECT_FALSE(RegistryTree::isEnumerated(hkcu));
 }
 
 TEST(Program, WithoutADisplayItSaysSoAndExitsWithStatusOne) {

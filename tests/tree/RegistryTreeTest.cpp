@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "registry/cRegistry.h"
 
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,14 @@ protected:
             texts.append(item->child(i)->text(0));
         return texts;
     }
+    // What the view draws an expander for.
+    bool showsExpander(QTreeWidgetItem* item) const {
+        return widget.model()->hasChildren(widget.indexFromItem(item));
+    }
+    // Not read yet, nothing below it, yet offered for expansion.
+    bool waitingToBeRead(QTreeWidgetItem* item) const {
+        return !RegistryTree::isEnumerated(item) && item->childCount() == 0 && showsExpander(item);
+    }
     static QTreeWidgetItem* child(QTreeWidgetItem* item, const QString& text) {
         for (int i = 0; i < item->childCount(); ++i)
             if (item->child(i)->text(0) == text)
@@ -52,9 +61,7 @@ TEST_F(RegistryTreeTest, StartsWithTheSixRootsEachWaitingToBeRead) {
         QTreeWidgetItem* item = widget.topLevelItem(i);
         EXPECT_EQ(item->text(0), expected[i]);
         EXPECT_EQ(RegistryTree::image(item), Image::ClosedFolder);
-        ASSERT_EQ(item->childCount(), 1);
-        EXPECT_TRUE(RegistryTree::isPlaceholder(item->child(0)));
-        EXPECT_EQ(item->child(0)->text(0), "Unexpanded");
+        EXPECT_TRUE(waitingToBeRead(item));
     }
     EXPECT_EQ(RegistryTree::nodeKey(widget.topLevelItem(1)), "K-2147483647");
     EXPECT_EQ(tree.enumerations(), 0);
@@ -73,16 +80,21 @@ TEST_F(RegistryTreeTest, ExpandingReadsOneLevelInAlphabeticalOrder) {
 
     software->setExpanded(true);
     EXPECT_EQ(childTexts(software), (QStringList{"Alpha", "beta", "Gamma,with comma", "Unexpanded", "zeta"}));
-    // A real key named like the placeholder is still an ordinary key with its own expander.
-    QTreeWidgetItem* odd = child(software, "Unexpanded");
-    EXPECT_FALSE(RegistryTree::isPlaceholder(odd));
-    EXPECT_EQ(odd->childCount(), 1);
+    for (int i = 0; i < software->childCount(); ++i)
+        EXPECT_TRUE(waitingToBeRead(software->child(i))) << i;
 
     QTreeWidgetItem* comma = child(software, "Gamma,with comma");
     EXPECT_EQ(RegistryTree::nodeKey(comma), "K-2147483647,\\Software\\Gamma,with comma");
     comma->setExpanded(true);
     EXPECT_EQ(comma->childCount(), 0);  // read, and found empty: no expander left
+    EXPECT_TRUE(RegistryTree::isEnumerated(comma));
+    EXPECT_FALSE(showsExpander(comma));
     EXPECT_EQ(RegistryTree::image(comma), Image::OpenFolder);
+    const int reads = tree.enumerations();
+    comma->setExpanded(false);
+    comma->setExpanded(true);
+    EXPECT_EQ(tree.enumerations(), reads);
+    EXPECT_FALSE(showsExpander(comma));
 
     QTreeWidgetItem* beta = child(software, "beta");
     beta->setExpanded(true);
@@ -105,8 +117,7 @@ TEST_F(RegistryTreeTest, ReadsOnceUntilCollapsedThenAfresh) {
     test::createKey(*store, reg::kHkeyLocalMachine, "KarvoTest\\Two");
     sw->setExpanded(false);
     EXPECT_EQ(RegistryTree::image(sw), Image::ClosedFolder);
-    ASSERT_EQ(sw->childCount(), 1);
-    EXPECT_TRUE(RegistryTree::isPlaceholder(sw->child(0)));
+    EXPECT_TRUE(waitingToBeRead(sw));
     EXPECT_EQ(widget.currentItem(), sw);
     sw->setExpanded(true);
     EXPECT_EQ(childTexts(sw), (QStringList{"One", "Two"}));
@@ -125,8 +136,7 @@ TEST_F(RegistryTreeTest, CollapsingDropsTheMarkAndTheBranchOfARoot) {
     users->setExpanded(false);
     EXPECT_FALSE(RegistryTree::isMarked(users));
     EXPECT_EQ(widget.topLevelItemCount(), 6);
-    ASSERT_EQ(users->childCount(), 1);
-    EXPECT_TRUE(RegistryTree::isPlaceholder(users->child(0)));
+    EXPECT_TRUE(waitingToBeRead(users));
     EXPECT_EQ(tree.selectedNode(), users);
 
     // A read node without sub-keys only changes its picture when collapsed.
@@ -152,6 +162,45 @@ TEST_F(RegistryTreeTest, OpenPathFollowsExactNamesAndStopsWhereOneIsMissing) {
     EXPECT_EQ(tree.openPath({"HKEY_CURRENT_USER", "control panel"}), nullptr);
     EXPECT_EQ(RegistryTree::fullPath(tree.selectedNode()), "HKEY_CURRENT_USER");
     EXPECT_EQ(tree.openPath({"HKEY_NOWHERE", "x"}), nullptr);
+}
+
+TEST_F(RegistryTreeTest, RightArrowAndDoubleClickReadAFreshNode) {
+    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\One");
+    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\One\\Below");
+    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\Two\\Below");
+    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\Empty");
+    widget.resize(400, 400);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+
+    QTreeWidgetItem* hkcu = root("HKEY_CURRENT_USER");
+    widget.setFocus();
+    widget.setCurrentItem(hkcu);
+    QTest::keyClick(&widget, Qt::Key_Right);
+    EXPECT_TRUE(hkcu->isExpanded());
+    QTreeWidgetItem* software = child(hkcu, "Software");
+    ASSERT_TRUE(software);
+    widget.setCurrentItem(software);
+    QTest::keyClick(&widget, Qt::Key_Right);
+    EXPECT_EQ(childTexts(software), (QStringList{"Empty", "One", "Two"}));
+
+    QTreeWidgetItem* two = child(software, "Two");
+    widget.scrollToItem(two);
+    const QPoint at = widget.visualItemRect(two).center();
+    QTest::mouseClick(widget.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(widget.viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(two->isExpanded());
+    EXPECT_EQ(childTexts(two), QStringList{"Below"});
+
+    // The right arrow on a key found empty leaves it as it is: nothing to open any more.
+    QTreeWidgetItem* empty = child(software, "Empty");
+    widget.setCurrentItem(empty);
+    QTest::keyClick(&widget, Qt::Key_Right);
+    EXPECT_TRUE(RegistryTree::isEnumerated(empty));
+    EXPECT_FALSE(showsExpander(empty));
+    const int reads = tree.enumerations();
+    QTest::keyClick(&widget, Qt::Key_Right);
+    EXPECT_EQ(tree.enumerations(), reads);
 }
 
 }  // namespace
