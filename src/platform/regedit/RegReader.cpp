@@ -4,6 +4,7 @@
 // memory stays flat however large the file is; only the value being read is held in full.
 #include "platform/regedit/RegFile.h"
 
+#include "registry/RootKeys.h"
 #include "registry/TextCodec.h"
 
 #include <algorithm>
@@ -72,20 +73,6 @@ constexpr std::size_t kChunkBytes = 256 * 1024;
 constexpr std::size_t kMaxKeyComponent = 255;
 // Windows' limit on a value name, in characters.
 constexpr std::size_t kMaxValueName = 16383;
-
-struct RootName {
-    const char* name;
-    HKey handle;
-};
-
-constexpr std::array<RootName, 6> kRoots{{
-    {"HKEY_CLASSES_ROOT", reg::kHkeyClassesRoot},
-    {"HKEY_CURRENT_USER", reg::kHkeyCurrentUser},
-    {"HKEY_LOCAL_MACHINE", reg::kHkeyLocalMachine},
-    {"HKEY_USERS", reg::kHkeyUsers},
-    {"HKEY_CURRENT_CONFIG", reg::kHkeyCurrentConfig},
-    {"HKEY_DYN_DATA", reg::kHkeyDynData},
-}};
 
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
@@ -512,8 +499,8 @@ private:
         while (slash < name.size() && name[slash] != C('\\'))
             ++slash;
         const View rootText = name.substr(0, slash);
-        const RootName* root = nullptr;
-        for (const RootName& r : kRoots)
+        const reg::RootKey* root = nullptr;
+        for (const reg::RootKey& r : reg::kRootKeys)
             if (equalsAsciiNoCase(rootText, r.name))
                 root = &r;
         if (root == nullptr) {
@@ -540,13 +527,13 @@ private:
             start = end;
         }
         if (remove && path_.empty())
-            return fail(std::string("a root key cannot be deleted: ") + root->name);
+            return fail("a root key cannot be deleted: " + std::string(root->name));
 
         hasKey_ = !remove;
         afterDelete_ = remove;
         if (sink_ != nullptr) {
-            std::string error = remove ? sink_->deleteKey(root->handle, root->name, path_)
-                                       : sink_->openKey(root->handle, root->name, path_);
+            std::string error = remove ? sink_->deleteKey(root->handle, root->name.data(), path_)
+                                       : sink_->openKey(root->handle, root->name.data(), path_);
             if (!error.empty())
                 return fail(std::move(error));
         }

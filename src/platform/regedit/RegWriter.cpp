@@ -4,6 +4,7 @@
 // small output buffer, so memory stays flat however large the sub-tree is.
 
 #include "platform/regedit/RegFile.h"
+#include "registry/RootKeys.h"
 #include "registry/TextCodec.h"
 
 #include <array>
@@ -21,36 +22,8 @@ using reg::DWORD;
 using reg::HKey;
 using reg::LONG;
 
-struct Root {
-    std::string_view name;
-    HKey key;
-};
-
-constexpr std::array<Root, 6> kRoots = {{
-    {"HKEY_CLASSES_ROOT", reg::kHkeyClassesRoot},
-    {"HKEY_CURRENT_USER", reg::kHkeyCurrentUser},
-    {"HKEY_LOCAL_MACHINE", reg::kHkeyLocalMachine},
-    {"HKEY_USERS", reg::kHkeyUsers},
-    {"HKEY_CURRENT_CONFIG", reg::kHkeyCurrentConfig},
-    {"HKEY_DYN_DATA", reg::kHkeyDynData},
-}};
-
-// The other roots are views onto places inside these two, so together they are everything.
-constexpr std::array<std::string_view, 2> kWholeRegistry = {"HKEY_LOCAL_MACHINE", "HKEY_USERS"};
-
 // Where hex data breaks onto the next line (see writeHex).
 constexpr std::size_t kWrapColumn = 77;
-
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiUpper(a[i]) != asciiUpper(b[i]))
-            return false;
-    return true;
-}
 
 std::vector<std::string_view> splitPath(std::string_view path) {
     // Empty pieces (a doubled or trailing "\") name the same key, as the registry functions treat them.
@@ -208,12 +181,9 @@ struct Target {
 Result resolveTarget(const std::string& keyPath, Target& target) {
     const std::size_t slash = keyPath.find('\\');
     const std::string_view rootPart = std::string_view(keyPath).substr(0, slash);
-    for (const Root& r : kRoots) {
-        if (equalsNoCase(rootPart, r.name)) {
-            target.root = r.key;
-            target.rootName = r.name;
-            break;
-        }
+    if (const reg::RootKey* r = reg::findRootKey(rootPart)) {
+        target.root = r->handle;
+        target.rootName = r->name;
     }
     if (target.root == 0)
         return {false, "cannot export \"" + printable(keyPath) + "\": \"" + printable(rootPart) +
@@ -489,7 +459,7 @@ Result run(reg::RegistryService& service, const std::string& keyPath, const std:
 
 Result targetsFor(const std::string& keyPath, std::vector<Target>& targets) {
     if (keyPath.empty()) {
-        for (std::string_view root : kWholeRegistry) {
+        for (std::string_view root : reg::kWholeRegistry) {
             Target t;
             resolveTarget(std::string(root), t);
             targets.push_back(std::move(t));
