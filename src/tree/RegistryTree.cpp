@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace karvo::tree {
 
@@ -33,18 +34,31 @@ bool lessIgnoringCase(const QString& a, const QString& b) {
 
 }  // namespace
 
-RegNode::RegNode(const QString& text, Image image) : QTreeWidgetItem(kType), image_(image) {
-    setText(0, text);
+RegNode::RegNode(const QString& text, Image image) : QTreeWidgetItem(kType), text_(text), image_(image) {
     setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
 }
 
 QVariant RegNode::data(int column, int role) const {
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
+        return text_;
     if (role == Qt::DecorationRole && column == 0) {
         if (image_ == Image::None)
             return {};
         return ImageList::standard().icon(image_, selectedImage_);
     }
     return QTreeWidgetItem::data(column, role);
+}
+
+void RegNode::setData(int column, int role, const QVariant& value) {
+    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) {
+        QString text = value.toString();
+        if (text != text_) {
+            text_ = std::move(text);
+            emitDataChanged();
+        }
+        return;
+    }
+    QTreeWidgetItem::setData(column, role, value);
 }
 
 void RegNode::setImage(Image image) {

@@ -27,7 +27,10 @@ public:
     // A new node is not enumerated: it shows an expander until its sub-keys have been read.
     RegNode(const QString& text, Image image);
 
+    // The name is kept here rather than in the item's generic per-role storage, which would cost
+    // two more allocations per key.
     QVariant data(int column, int role) const override;
+    void setData(int column, int role, const QVariant& value) override;
 
     Image image() const { return image_; }
     void setImage(Image image);
@@ -40,6 +43,7 @@ public:
     void setSorted(bool sorted) { sorted_ = sorted; }
 
 private:
+    QString text_;
     Image image_;
     Image selectedImage_ = Image::None;
     bool enumerated_ = false;
