@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,23 +17,12 @@
 #include <vector>
 
 #include "registry/cRegistry.h"
+#include "common/BenchClock.h"
 
 namespace {
 
 using namespace karvo::reg;
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// CPU time of this process: on a busy machine it says more than the wall clock does.
-double cpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
+using namespace karvo::bench;
 
 // The same walk straight on the store, to tell its share of the time from cRegistry's.
 double storeAloneMs(RegistryService& store) {
@@ -47,12 +35,6 @@ double storeAloneMs(RegistryService& store) {
     const double ms = msSince(start);
     store.RegCloseKey(key);
     return ms;
-}
-
-long peakKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;  // KiB on Linux
 }
 
 bool fill(RegistryService& store, long count) {

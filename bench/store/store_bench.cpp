@@ -8,12 +8,12 @@
 //   bench_store enum       the enumerations only
 //   bench_store bulk       the bulk writing and reading only
 #include "registry/RegistryService.h"
+#include "common/BenchClock.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -24,25 +24,7 @@
 namespace {
 
 using namespace karvo::reg;
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// CPU time of the process so far; the wall clock alone says little on a busy machine.
-double cpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-long peakKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
+using namespace karvo::bench;
 
 void inChild(const std::function<void()>& part) {
     std::fflush(stdout);
