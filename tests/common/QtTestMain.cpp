@@ -1,4 +1,4 @@
-// Qt suites need one application object for the whole run; offscreen unless told otherwise.
+// Widget suites need one application object for the whole run; headless unless told otherwise.
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -6,8 +6,7 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
