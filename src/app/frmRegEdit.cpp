@@ -5,6 +5,7 @@
 #include "backup/Backups.h"
 #include "favourites/ComboHygiene.h"
 #include "favourites/Favourites.h"
+#include "platform/BusyCursor.h"
 #include "platform/GetWin.h"
 #include "platform/Launcher.h"
 #include "platform/MsgBox.h"
@@ -54,13 +55,7 @@ const QString kCrLf = QStringLiteral("\r\n");
 constexpr int kClientWidth = 7590;
 constexpr int kClientHeight = 5295;
 
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+using karvo::platform::BusyCursor;
 
 void letEventsRun() { QCoreApplication::processEvents(); }
 

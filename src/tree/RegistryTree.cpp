@@ -1,5 +1,6 @@
 #include "tree/RegistryTree.h"
 
+#include "platform/BusyCursor.h"
 #include "registry/cRegistry.h"
 
 #include <QApplication>
@@ -12,14 +13,7 @@ namespace karvo::tree {
 
 namespace {
 
-// The hourglass for the length of a scope.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+using platform::BusyCursor;
 
 RegNode* asNode(QTreeWidgetItem* item) {
     return item && item->type() == RegNode::kType ? static_cast<RegNode*>(item) : nullptr;

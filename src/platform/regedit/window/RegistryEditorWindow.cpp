@@ -1,5 +1,6 @@
 #include "RegistryEditorWindow.h"
 
+#include "platform/BusyCursor.h"
 #include "platform/MsgBox.h"
 #include "platform/regedit/DefaultRegistry.h"
 #include "platform/regedit/EditorWindow.h"
@@ -44,14 +45,7 @@ QString addressOf(const KeyRef& key) {
     return key.isComputer() ? QStringLiteral("Computer") : QStringLiteral("Computer\\") + q(key.fullPath());
 }
 
-// Sets the busy cursor for the length of a long operation.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
+using platform::BusyCursor;
 
 }  // namespace
 
