@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 namespace karvo::reg {
 
@@ -39,6 +40,22 @@ inline const RootKey* findRootKey(std::string_view name) {
             return &root;
     }
     return nullptr;
+}
+
+// The names of a key path below its root. Empty pieces (a leading, trailing or doubled "\") name
+// the same key, as the registry functions treat them. The views point into `path`.
+inline std::vector<std::string_view> keyPathParts(std::string_view path) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end > start)
+            parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
 }
 
 }  // namespace karvo::reg

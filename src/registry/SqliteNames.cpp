@@ -1,5 +1,7 @@
 #include "registry/SqliteNames.h"
 
+#include "registry/RootKeys.h"
+
 #include "registry/TextCodec.h"
 
 namespace karvo::reg::detail {
@@ -100,17 +102,8 @@ std::string cleanName(std::string_view bytes) {
 }
 
 std::vector<std::string> splitKeyPath(std::string_view path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        if (end > start)
-            parts.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
+    const std::vector<std::string_view> parts = keyPathParts(path);
+    return {parts.begin(), parts.end()};
 }
 
 }  // namespace karvo::reg::detail

@@ -25,21 +25,6 @@ using reg::LONG;
 // Where hex data breaks onto the next line (see writeHex).
 constexpr std::size_t kWrapColumn = 77;
 
-std::vector<std::string_view> splitPath(std::string_view path) {
-    // Empty pieces (a doubled or trailing "\") name the same key, as the registry functions treat them.
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 // Length in UTF-16 code units, which is what the wrapping column counts.
 std::size_t utf16Length(std::string_view utf8) {
     std::size_t n = 0;
@@ -189,7 +174,7 @@ Result resolveTarget(const std::string& keyPath, Target& target) {
         return {false, "cannot export \"" + printable(keyPath) + "\": \"" + printable(rootPart) +
                            "\" is not a registry root"};
     if (slash != std::string::npos) {
-        for (std::string_view part : splitPath(std::string_view(keyPath).substr(slash + 1))) {
+        for (std::string_view part : reg::keyPathParts(std::string_view(keyPath).substr(slash + 1))) {
             if (!target.subPath.empty())
                 target.subPath.push_back('\\');
             target.subPath.append(part);
@@ -227,11 +212,11 @@ public:
             return true;
         // The stored names are the last pieces of the key's own path; views may answer with
         // their underlying root, so the root is always the one the caller named.
-        const std::vector<std::string_view> wanted = splitPath(target.subPath);
+        const std::vector<std::string_view> wanted = reg::keyPathParts(target.subPath);
         std::string stored;
         std::vector<std::string_view> have;
         if (service_.KeyPath(key, stored))
-            have = splitPath(stored);
+            have = reg::keyPathParts(stored);
         const bool useStored = have.size() > wanted.size();
         const auto& names = useStored ? have : wanted;
         for (std::size_t i = names.size() - wanted.size(); i < names.size(); ++i) {
