@@ -150,6 +150,13 @@ void RegistryTree::collapse(QTreeWidgetItem* item) {
     if (node->childCount() == 0)
         return;
     forget(node);
+    // A root comes back as a new root after the others: the root level is never sorted.
+    const int at = tree_->indexOfTopLevelItem(node);
+    if (at >= 0 && at + 1 < tree_->topLevelItemCount()) {
+        tree_->takeTopLevelItem(at);
+        tree_->addTopLevelItem(node);
+        tree_->setCurrentItem(node);
+    }
 }
 
 void RegistryTree::forget(QTreeWidgetItem* item) {

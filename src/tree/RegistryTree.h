@@ -65,7 +65,7 @@ public:
     // Runs for every expansion, also for one the program makes.
     void expand(QTreeWidgetItem* item);
     // Shows the closed folder; a node with children forgets them, becomes not enumerated again,
-    // loses its mark and becomes the selected node.
+    // loses its mark and becomes the selected node; such a root moves to the end of the roots.
     void collapse(QTreeWidgetItem* item);
     // What a collapse does to a node with children, for any read node: back to a fresh,
     // unmarked, not enumerated node, selected.

@@ -138,6 +138,9 @@ TEST_F(RegistryTreeTest, CollapsingDropsTheMarkAndTheBranchOfARoot) {
     EXPECT_EQ(widget.topLevelItemCount(), 6);
     EXPECT_TRUE(waitingToBeRead(users));
     EXPECT_EQ(tree.selectedNode(), users);
+    // It comes back after the other roots.
+    EXPECT_EQ(widget.indexOfTopLevelItem(users), 5);
+    EXPECT_EQ(widget.topLevelItem(3)->text(0), "HKEY_CURRENT_CONFIG");
 
     // A read node without sub-keys only changes its picture when collapsed.
     QTreeWidgetItem* dyn = root("HKEY_DYN_DATA");
