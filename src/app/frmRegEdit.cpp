@@ -114,6 +114,7 @@ void frmRegEdit::buildControls() {
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    fav::keepTypingFromChoosing(Combo1);
     Combo1->setEditText(QStringLiteral("Combo1"));
     place(Combo1, 80, 360, 5940, 315);
 

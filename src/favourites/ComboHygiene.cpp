@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 
 namespace karvo::favourites {
@@ -34,6 +36,22 @@ void removeRows(QComboBox* combo, const QList<int>& rows) {
         combo->removeItem(rows[i]);
 }
 
+// Drops Return and Enter on their way into the combo's text field.
+class ReturnSwallower : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 }  // namespace
 
 void ClearBlanks(QListWidget* list) { removeRows(list, blankPositions(texts(list))); }
@@ -49,5 +67,14 @@ void Load_Combo(const QString& path, QComboBox* combo) {
 }
 
 bool Save_Combo(const QString& path, const QComboBox* combo) { return writeFavourites(path, texts(combo)); }
+
+void keepTypingFromChoosing(QComboBox* combo) {
+    combo->setCompleter(nullptr);
+    // Key presses reach the text field either directly or forwarded by the combo itself.
+    auto* swallower = new ReturnSwallower(combo);
+    combo->installEventFilter(swallower);
+    if (QLineEdit* edit = combo->lineEdit())
+        edit->installEventFilter(swallower);
+}
 
 }  // namespace karvo::favourites

@@ -19,4 +19,9 @@ void Load_Combo(const QString& path, QComboBox* combo);
 // Replaces the favourites file by the combo's entries.
 bool Save_Combo(const QString& path, const QComboBox* combo);
 
+// Makes the favourites combo's text field plain typing: no inline completion that would change
+// the typed text, and Return or Enter there does not pick the matching entry. Only a choice from
+// the drop-down list (or the arrow keys) activates an entry and so jumps the tree.
+void keepTypingFromChoosing(QComboBox* combo);
+
 }  // namespace karvo::favourites

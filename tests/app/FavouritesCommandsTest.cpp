@@ -74,6 +74,11 @@ TEST_F(FavouritesCommands, ChoosingAFavouriteOpensTheTreeAndMarksTheKey) {
                     "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\nHKEY_CURRENT_USER\\control panel\r\n"
                     "HKEY_CURRENT_USER\\Control Panel\\Gone\r\n");
     load();
+    // Typing a favourite's path and pressing Return is no choice: nothing opens.
+    Combo1()->setEditText("HKEY_CURRENT_USER\\Control Panel\\Desktop");
+    QTest::keyClick(Combo1()->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(txtIndex()->text(), "Select a Key to Backup, Restore or Add to Favorites");
+
     choose(1);
     QTreeWidgetItem* desktop = tree()->currentItem();
     ASSERT_TRUE(desktop);

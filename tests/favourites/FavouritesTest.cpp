@@ -4,7 +4,10 @@
 #include "TestSupport.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <filesystem>
 
@@ -84,6 +87,30 @@ TEST(FavouritesCombo, LoadAppendsAndSaveWritesTheEntries) {
     EXPECT_EQ(combo.itemText(1), "Favorite Keys");
     ASSERT_TRUE(Save_Combo(q(dir / "Out.tlv"), &combo));
     EXPECT_EQ(test::readFile(dir / "Out.tlv"), "already\r\nFavorite Keys\r\nA\r\nB\r\n");
+}
+
+TEST(FavouritesCombo, TypingNeitherCompletesNorChoosesButTheListStillDoes) {
+    QComboBox combo;
+    combo.setEditable(true);
+    combo.setInsertPolicy(QComboBox::NoInsert);
+    combo.addItems({"Favorite Keys", "HKEY_CURRENT_USER\\Control Panel"});
+    keepTypingFromChoosing(&combo);
+    QSignalSpy activated(&combo, &QComboBox::activated);
+
+    combo.lineEdit()->clear();
+    QTest::keyClicks(combo.lineEdit(), "hkey_c");
+    EXPECT_EQ(combo.currentText(), "hkey_c");
+    combo.setEditText("HKEY_CURRENT_USER\\Control Panel");
+    for (QWidget* target : {static_cast<QWidget*>(combo.lineEdit()), static_cast<QWidget*>(&combo)}) {
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+    }
+    EXPECT_EQ(activated.count(), 0);
+    EXPECT_EQ(combo.currentIndex(), 0);
+
+    QTest::keyClick(&combo, Qt::Key_Down);
+    ASSERT_EQ(activated.count(), 1);
+    EXPECT_EQ(activated.at(0).at(0).toInt(), 1);
 }
 
 }  // namespace
