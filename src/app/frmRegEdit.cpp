@@ -107,7 +107,7 @@ void frmRegEdit::buildControls() {
     line1->setStyleSheet(QStringLiteral("background-color: rgb(128,128,128); border: none;"));
     auto* line2 = new QFrame(client_);
     line2->setObjectName(QStringLiteral("Line2"));
-    line2->setGeometry(0, twipsY(120) + 1, twipsX(7600), 1);
+    line2->setGeometry(0, twipsY(135), twipsX(7600), 1);
     line2->setStyleSheet(QStringLiteral("background-color: rgb(255,255,255); border: none;"));
 
     Combo1 = new QComboBox(client_);
@@ -215,6 +215,11 @@ void frmRegEdit::buildControls() {
     connect(tvwReg, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { tvwReg_NodeClick(item); });
     connect(txtFilename, &QLineEdit::textChanged, this, &frmRegEdit::txtFilename_Change);
     connect(lstBack, &QListWidget::itemClicked, this, &frmRegEdit::lstBack_Click);
+    // Choosing with the arrow keys is choosing too; a refill moving the current entry is not.
+    connect(lstBack, &QListWidget::currentItemChanged, this, [this] {
+        if (!fillingList_)
+            lstBack_Click();
+    });
     connect(cmdBackup, &QPushButton::clicked, this, &frmRegEdit::cmdBackup_Click);
     connect(cmdRestore, &QPushButton::clicked, this, &frmRegEdit::cmdRestore_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmRegEdit::cmdDelete_Click);
@@ -265,14 +270,18 @@ void frmRegEdit::buildMenus() {
 
 void frmRegEdit::Form_Load() {
     // A backup list twice as wide as it shows can be scrolled sideways for long names.
-    lstBack->setHorizontalExtent(static_cast<int>(std::lround(twipsX(3615) * 2.0)));
+    lstBack->setHorizontalExtent(static_cast<int>(std::lround(3615 * logicalDpiX() / 1440.0 * 2.0)));
 
     tvwReg->setIconSize(QSize(tree::ImageList::kSize, tree::ImageList::kSize));
     tree_->buildRoots();
 
-    refillBackupList(false);
+    fillingList_ = true;
+    backup::FillBackupList(lstBack, programFolder_ + QLatin1Char('/'));
+    fav::ClearBlanks(lstBack);
+    fav::ClearDoubles(lstBack);
     lstBack->clearSelection();
     lstBack->setCurrentRow(-1);
+    fillingList_ = false;
 
     fav::ensureFavouritesFile(favouritesFile());
     letEventsRun();
@@ -361,16 +370,13 @@ void frmRegEdit::txtFilename_Change() {
 // ---- backups --------------------------------------------------------------------------------------
 
 void frmRegEdit::refillBackupList(bool emptyFirst) {
+    fillingList_ = true;
     if (emptyFirst)
         lstBack->clear();
     backup::FillBackupList(lstBack, programFolder_ + QLatin1Char('/'));
-    if (emptyFirst) {
-        fav::ClearDoubles(lstBack);
-        fav::ClearBlanks(lstBack);
-    } else {
-        fav::ClearBlanks(lstBack);
-        fav::ClearDoubles(lstBack);
-    }
+    fav::ClearDoubles(lstBack);
+    fav::ClearBlanks(lstBack);
+    fillingList_ = false;
 }
 
 void frmRegEdit::lstBack_Click() {

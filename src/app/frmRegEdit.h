@@ -92,6 +92,7 @@ private:
     std::unique_ptr<cRegistry> reg_;
     karvo::tree::RegistryTree* tree_ = nullptr;
     bool unloading_ = false;
+    bool fillingList_ = false;  // the list is refilled by the program, not chosen from
     int pendingRuns_ = 0;
 
     QWidget* client_ = nullptr;

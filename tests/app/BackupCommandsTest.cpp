@@ -227,6 +227,11 @@ TEST_F(BackupCommands, DeleteRemovesTheFileAndRefillsTheList) {
     EXPECT_TRUE(lstBack()->selectedItems().isEmpty());
     EXPECT_EQ(txtFilename()->text(), "kept");
 
+    // Moving through the list with the arrow keys fills the name box as a click does.
+    clickBackup("a_HKCU");
+    QTest::keyClick(lstBack(), Qt::Key_Down);
+    EXPECT_EQ(txtFilename()->text(), "c_HKCU");
+
     // A file that went away meanwhile is reported, and the list shows the folder as it is.
     clickBackup("c_HKCU");
     std::filesystem::remove(folder / "c_HKCU.reg");

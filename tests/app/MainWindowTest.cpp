@@ -52,6 +52,9 @@ TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
     EXPECT_EQ(control<QPushButton>("cmdBackup")->geometry(),
               QRect(px(1050, dpiX), px(4460, dpiY), px(1695, dpiX), px(350, dpiY)));
     EXPECT_EQ(txtIndex()->geometry(), QRect(px(75, dpiX), px(4920, dpiY), px(7460, dpiX), px(285, dpiY)));
+    // The etched rule: grey line at 120 twips, white one at 135.
+    EXPECT_EQ(control<QWidget>("Line1")->y(), px(120, dpiY));
+    EXPECT_EQ(control<QWidget>("Line2")->y(), px(135, dpiY));
     EXPECT_EQ(control<QPushButton>("cmdAdd")->toolTip(), "Add selected Key to Favorites");
     EXPECT_EQ(control<QPushButton>("cmdRemove")->toolTip(), "Remove selected from Favorites");
     EXPECT_EQ(txtFilename()->toolTip(), "Backup Filename");
