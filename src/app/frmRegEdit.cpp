@@ -340,7 +340,9 @@ void frmRegEdit::showKeyPath() {
 
 bool frmRegEdit::eventFilter(QObject* watched, QEvent* event) {
     // A press on the status line parks the focus on the invisible button: no caret there.
-    if (watched == txtIndex && event->type() == QEvent::MouseButtonPress) {
+    // The second press of a double click counts as a press as well.
+    if (watched == txtIndex &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
         cmdDummy->setFocus(Qt::MouseFocusReason);
         return true;
     }

@@ -122,6 +122,11 @@ TEST_F(MainWindow, PressingTheStatusLineParksTheFocus) {
     QTest::mouseClick(txtIndex(), Qt::LeftButton);
     EXPECT_TRUE(control<QPushButton>("cmdDummy")->hasFocus());
     EXPECT_FALSE(txtIndex()->hasFocus());
+    // A double click neither takes the focus nor selects a word of the status line.
+    txtFilename()->setFocus();
+    QTest::mouseDClick(txtIndex(), Qt::LeftButton);
+    EXPECT_TRUE(control<QPushButton>("cmdDummy")->hasFocus());
+    EXPECT_FALSE(txtIndex()->hasSelectedText());
 }
 
 TEST_F(MainWindow, RefreshRereadsTheSelectedKeyAndKeepsItsState) {
