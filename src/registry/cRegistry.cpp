@@ -99,10 +99,21 @@ RegistryService& cRegistry::service() { return service_ != nullptr ? *service_ :
 
 // ---- keys ------------------------------------------------------------------------------------
 
+bool cRegistry::openKey(DWORD rights, HKey& key) {
+    return service().RegOpenKeyExA(hive(), sys(sectionKey_).c_str(), 0, rights, &key) == kErrorSuccess;
+}
+
+bool cRegistry::createKey(HKey& key) {
+    DWORD disposition = 0;
+    const SecurityAttributes security{};
+    return service().RegCreateKeyExA(hive(), sys(sectionKey_).c_str(), 0, "", 0, kOpenRights, &security, &key,
+                                     &disposition) == kErrorSuccess;
+}
+
 bool cRegistry::KeyExists() {
     RegistryService& reg = service();
     HKey key = 0;
-    if (reg.RegOpenKeyExA(hive(), sys(sectionKey_).c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return false;
+    if (!openKey(kKeyQueryValue, key)) return false;
     reg.RegCloseKey(key);
     return true;
 }
@@ -110,10 +121,7 @@ bool cRegistry::KeyExists() {
 bool cRegistry::CreateKey() {
     RegistryService& reg = service();
     HKey key = 0;
-    DWORD disposition = 0;
-    const SecurityAttributes security{};
-    if (reg.RegCreateKeyExA(hive(), sys(sectionKey_).c_str(), 0, "", 0, kOpenRights, &security, &key,
-                            &disposition) != kErrorSuccess) {
+    if (!createKey(key)) {
         raise(kErrKey, "Failed to create registry Key: '" + sectionKey_);
     }
     reg.RegCloseKey(key);
@@ -132,7 +140,7 @@ bool cRegistry::EnumerateValues(std::vector<std::string>& sKeyNames, std::int32_
     iKeyCount = 0;
     RegistryService& reg = service();
     HKey key = 0;
-    if (reg.RegOpenKeyExA(hive(), sys(sectionKey_).c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return true;
+    if (!openKey(kKeyQueryValue, key)) return true;
     KeyCloser closer(reg, key);
 
     DWORD longest = 0;
@@ -165,7 +173,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, std::int32_t&
     try {
         sSect.clear();
         iSectCount = 0;
-        if (reg.RegOpenKeyExA(hive(), sys(sectionKey_).c_str(), 0, kKeyEnumerateSubKeys, &key) != kErrorSuccess) {
+        if (!openKey(kKeyEnumerateSubKeys, key)) {
             return true;
         }
         // One handle for the whole walk: the service answers index after index in constant time.
@@ -191,7 +199,7 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& sSect, std::int32_t&
 Variant cRegistry::Value() {
     RegistryService& reg = service();
     HKey key = 0;
-    if (reg.RegOpenKeyExA(hive(), sys(sectionKey_).c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return default_;
+    if (!openKey(kKeyQueryValue, key)) return default_;
     KeyCloser closer(reg, key);
 
     const std::string name = sys(valueKey_);
@@ -245,10 +253,7 @@ std::string cRegistry::setValueFailure(const Variant& vValue) const {
 void cRegistry::setValue(const Variant& vValue) {
     RegistryService& reg = service();
     HKey key = 0;
-    DWORD disposition = 0;
-    const SecurityAttributes security{};
-    if (reg.RegCreateKeyExA(hive(), sys(sectionKey_).c_str(), 0, "", 0, kOpenRights, &security, &key,
-                            &disposition) != kErrorSuccess) {
+    if (!createKey(key)) {
         raise(kErrKey, setValueFailure(vValue));
     }
     KeyCloser closer(reg, key);
@@ -306,7 +311,7 @@ void cRegistry::setValue(const Variant& vValue) {
 bool cRegistry::DeleteValue() {
     RegistryService& reg = service();
     HKey key = 0;
-    if (reg.RegOpenKeyExA(hive(), sys(sectionKey_).c_str(), 0, kOpenRights, &key) != kErrorSuccess) {
+    if (!openKey(kOpenRights, key)) {
         raise(kErrKey, "Failed to open key '" + std::to_string(classKey_) + "',Section: '" + sectionKey_ +
                            "' for delete access");
     }

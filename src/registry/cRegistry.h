@@ -92,6 +92,9 @@ private:
     karvo::reg::HKey hive() const { return static_cast<karvo::reg::HKey>(classKey_); }
     [[noreturn]] static void raise(std::int32_t number, const std::string& description);
     std::string setValueFailure(const Variant& vValue) const;
+    // Opens SectionKey under ClassKey for the given rights / creates it where missing; the caller closes.
+    bool openKey(karvo::reg::DWORD rights, karvo::reg::HKey& key);
+    bool createKey(karvo::reg::HKey& key);
 
     void SetClassesValue(const std::string& sText);
     static std::int32_t SwapEndian(std::int32_t v);
