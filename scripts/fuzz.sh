@@ -15,11 +15,11 @@ shm=/dev/shm
 [ -d "$shm" ] && [ -w "$shm" ] || shm="${TMPDIR:-/tmp}"
 work="$(mktemp -d -p "$shm")"
 trap 'rm -rf "$work"' EXIT
-cp -R src/platform/regedit/fuzz/corpus "$work/corpus"
+cp -R src/regfile/fuzz/corpus "$work/corpus"
 mkdir -p "$work/tmp" build/fuzz/artifacts
 export TMPDIR="$work/tmp"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 build/fuzz/bin/regfile_fuzz -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
     -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 \
-    -dict=src/platform/regedit/fuzz/regfile.dict "$work/corpus"
+    -dict=src/regfile/fuzz/regfile.dict "$work/corpus"

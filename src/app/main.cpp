@@ -1,7 +1,7 @@
 // karvo: backs up and restores single registry keys.
 #include "app/frmRegEdit.h"
 #include "platform/GetWin.h"
-#include "platform/regedit/DefaultRegistry.h"
+#include "regfile/DefaultRegistry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "StoreFixture.h"
-#include "platform/regedit/window/EditorModel.h"
+#include "regedit/window/EditorModel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "StoreFixture.h"
 #include "platform/MsgBox.h"
-#include "platform/regedit/window/RegistryEditorWindow.h"
+#include "regedit/window/RegistryEditorWindow.h"
 
 #include <QAction>
 #include <QClipboard>

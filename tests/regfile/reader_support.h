@@ -2,7 +2,7 @@
 #pragma once
 
 #include "TestSupport.h"
-#include "platform/regedit/RegFile.h"
+#include "regfile/RegFile.h"
 #include "registry/RegistryService.h"
 #include "registry/TextCodec.h"
 

@@ -1,6 +1,6 @@
 // The regedit program itself, started the way the backup commands start it.
 
-#include "platform/regedit/RegFile.h"
+#include "regfile/RegFile.h"
 #include "writer_support.h"
 
 #include <cstdlib>

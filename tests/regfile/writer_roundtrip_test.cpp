@@ -1,7 +1,7 @@
 // Export, import into an empty store, export again: the two files must be identical, for trees
 // with every value type, awkward names and long data. Also the default registry's own content.
 
-#include "platform/regedit/DefaultRegistry.h"
+#include "regfile/DefaultRegistry.h"
 #include "writer_support.h"
 
 #include <random>

@@ -2,9 +2,9 @@
 
 #include "platform/BusyCursor.h"
 #include "platform/MsgBox.h"
-#include "platform/regedit/DefaultRegistry.h"
-#include "platform/regedit/EditorWindow.h"
-#include "platform/regedit/RegFile.h"
+#include "regfile/DefaultRegistry.h"
+#include "regedit/EditorWindow.h"
+#include "regfile/RegFile.h"
 
 #include <QApplication>
 #include <QCheckBox>

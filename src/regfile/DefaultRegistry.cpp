@@ -1,6 +1,6 @@
-#include "platform/regedit/DefaultRegistry.h"
+#include "regfile/DefaultRegistry.h"
 
-#include "platform/regedit/RegFile.h"
+#include "regfile/RegFile.h"
 #include "registry/RegistryService.h"
 
 namespace karvo::regfile {

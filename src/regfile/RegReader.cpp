@@ -2,7 +2,7 @@
 //
 // The file is read twice from its source in fixed-size chunks (once to check, once to apply), so
 // memory stays flat however large the file is; only the value being read is held in full.
-#include "platform/regedit/RegFile.h"
+#include "regfile/RegFile.h"
 
 #include "registry/RootKeys.h"
 #include "registry/TextCodec.h"

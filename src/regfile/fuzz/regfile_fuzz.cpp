@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the .reg reader: checking alone, then a full import into a private store.
 // Beyond the sanitizers it insists that both agree on every file and that every refusal is one line
 // naming the file.
-#include "platform/regedit/RegFile.h"
+#include "regfile/RegFile.h"
 #include "registry/RegistryService.h"
 
 #include <cstdint>

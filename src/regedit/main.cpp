@@ -5,12 +5,12 @@
 //   regedit                 opens the editor window
 // Exit status 0 exactly when the job was done; otherwise one line on standard error and status 1.
 
-#include "platform/regedit/DefaultRegistry.h"
-#include "platform/regedit/RegFile.h"
+#include "regfile/DefaultRegistry.h"
+#include "regfile/RegFile.h"
 #include "registry/RegistryService.h"
 
 #ifdef KARVO_REGEDIT_WINDOW
-#include "platform/regedit/EditorWindow.h"
+#include "regedit/EditorWindow.h"
 #endif
 
 #include <iostream>

@@ -3,7 +3,7 @@
 // The tree is walked depth first with one open handle per level, and every line goes through a
 // small output buffer, so memory stays flat however large the sub-tree is.
 
-#include "platform/regedit/RegFile.h"
+#include "regfile/RegFile.h"
 #include "registry/RootKeys.h"
 #include "registry/TextCodec.h"
 
