@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need, only when one is missing.
+# With --windows also those of the Windows cross build.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libsqlite3-dev sqlite3
       libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev
       python3 python3-aiosmtpd xdg-utils)
+# The Windows build: the cross-compiler, GoogleTest's sources for it, and Wine to run its tests.
+[ "${1:-}" = "--windows" ] && pkgs+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// <windows.h> makes RtlMoveMemory a macro for memmove, which would rename our own helper.
+#undef RtlMoveMemory
 #else
 extern char** environ;
 #endif
@@ -19,11 +21,6 @@ namespace karvo::reg {
 
 DWORD ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, DWORD nSize) {
     return ::ExpandEnvironmentStringsA(lpSrc, lpDst, nSize);
-}
-
-void RtlMoveMemory(void* destination, const void* source, std::size_t length) {
-    if (length && destination && source)
-        std::memmove(destination, source, length);
 }
 
 #else
@@ -99,11 +96,11 @@ DWORD ExpandEnvironmentStringsA(const char* lpSrc, char* lpDst, DWORD nSize) {
     return static_cast<DWORD>(needed);
 }
 
+#endif  // _WIN32
+
 void RtlMoveMemory(void* destination, const void* source, std::size_t length) {
     if (length && destination && source)
         std::memmove(destination, source, length);
 }
-
-#endif  // _WIN32
 
 }  // namespace karvo::reg

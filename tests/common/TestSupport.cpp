@@ -9,6 +9,23 @@
 
 namespace karvo::test {
 
+namespace {
+
+// Windows' C library has no setenv; _putenv_s changes the process environment that the system
+// functions (ExpandEnvironmentStringsA) read too. There an empty value removes the variable.
+void setVariable(const std::string& name, const char* value) {
+#ifdef _WIN32
+    ::_putenv_s(name.c_str(), value ? value : "");
+#else
+    if (value)
+        ::setenv(name.c_str(), value, 1);
+    else
+        ::unsetenv(name.c_str());
+#endif
+}
+
+}  // namespace
+
 TempDir::TempDir() {
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -31,15 +48,10 @@ TempDir::~TempDir() {
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
     if (const char* old = std::getenv(name_.c_str()))
         old_ = old;
-    ::setenv(name_.c_str(), value.c_str(), 1);
+    setVariable(name_, value.c_str());
 }
 
-ScopedEnv::~ScopedEnv() {
-    if (old_)
-        ::setenv(name_.c_str(), old_->c_str(), 1);
-    else
-        ::unsetenv(name_.c_str());
-}
+ScopedEnv::~ScopedEnv() { setVariable(name_, old_ ? old_->c_str() : nullptr); }
 
 std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

@@ -62,7 +62,12 @@ protected:
     karvo::test::TempDir tmp;
     fs::path windir = tmp / "windows";
     karvo::test::ScopedEnv env{"KARVO_WINDIR", windir.string()};
-    void SetUp() override { makeProgram(windir / "regedit"); }
+    void SetUp() override {
+#ifdef _WIN32
+        GTEST_SKIP() << "Windows resolves drives, case and folders itself; these are the stand-in's rules";
+#endif
+        makeProgram(windir / "regedit");
+    }
 };
 
 }  // namespace
