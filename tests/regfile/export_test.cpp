@@ -1,0 +1,168 @@
+// Exact bytes of exports: the registry editor's layout, value syntax and line wrapping; and
+// export, import into an empty store, export again giving the same file.
+#include "regfile/DefaultRegistry.h"
+#include "regfile_support.h"
+
+#include <algorithm>
+
+
+namespace karvo::regfile::test {
+namespace {
+
+std::string range(int from, int to) {
+    std::string s;
+    for (int i = from; i < to; ++i)
+        s.push_back(static_cast<char>(i));
+    return s;
+}
+
+TEST_F(RegTest, LayoutKeysSortedValuesInCreationOrderNamesRawInKeys) {
+    touch(kK + "\\Subkey2\\Empty");
+    touch(kK + "\\Subkey1 [x] ;#=\"");
+    touch(kK + "\\https://winehq.org");
+    setSz(kK, "Value 2", "I was added first!");
+    setSz(kK, "Value 1", "I was added second!");
+    setSz(kK, "Value 2", "overwritten in place");
+    const std::string expected =
+        exportFile({"", "[" + kK + "]", "\"Value 2\"=\"overwritten in place\"", "\"Value 1\"=\"I was added second!\"",
+                    "", "[" + kK + "\\https://winehq.org]", "", "[" + kK + "\\Subkey1 [x] ;#=\"]", "",
+                    "[" + kK + "\\Subkey2]", "", "[" + kK + "\\Subkey2\\Empty]", ""});
+    expectFileEq(expected, exported(kK));
+    // The key is looked up ignoring case and doubled or trailing separators, and written as stored.
+    expectFileEq(expected, exported("hkey_current_user\\SOFTWARE\\\\wine\\REGEDIT_test\\"));
+}
+
+struct ValueCase {
+    std::string name;
+    DWORD type;
+    std::string data;
+    std::vector<std::string> unicode;   // the lines of the 5.00 export
+    std::vector<std::string> regedit4;  // of the REGEDIT4 export, when it holds the case
+    bool readsBack = true;  // false: string data without its NUL, which an import adds
+};
+
+// Long data breaks after the comma that reaches column 77; continuation lines hold 25 bytes.
+const std::vector<ValueCase>& valueCases() {
+    static const std::string multi = wz("Line1") + wz("Line2") + wz("Line3") + std::string(2, '\0');
+    static const std::vector<ValueCase> cases = {
+        {"DWORD", reg::kRegDword, dwordBytes(0x100), {"\"DWORD\"=dword:00000100"}, {"\"DWORD\"=dword:00000100"}},
+        {"", reg::kRegDword, dwordBytes(0x12345678), {"@=dword:12345678"}, {"@=dword:12345678"}},
+        {"double\"quote", reg::kRegSz, wz("\"Hello, World!\""), {R"("double\"quote"="\"Hello, World!\"")"},
+         {R"("double\"quote"="\"Hello, World!\"")"}},
+        {"\\foo\\bar", reg::kRegSz, wz("Use \\\\ to escape / \\0 Value3\\0Value4"),
+         {R"("\\foo\\bar"="Use \\\\ to escape / \\0 Value3\\0Value4")"}, {}},
+        {"Gr\xC3\xBC\xC3\x9F" "e", reg::kRegSz, wz("\xC3\xBC" "ber \"x\""),
+         {"\"Gr\xC3\xBC\xC3\x9F" "e\"=\"\xC3\xBC" "ber \\\"x\\\"\""},
+         {"\"Gr\xC3\xBC\xC3\x9F" "e\"=\"\xC3\xBC" "ber \\\"x\\\"\""}},
+        {"pair", reg::kRegSz, wz("\xF0\x9F\x98\x80"), {"\"pair\"=\"\xF0\x9F\x98\x80\""}, {}},
+        {"end\\", reg::kRegSz, wz("\\"), {R"("end\\"="\\")"}, {R"("end\\"="\\")"}},
+        {"\"=;#@[x]-", reg::kRegSz, wz("hex(2):;#\t"), {R"("\"=;#@[x]-"="hex(2):;#	")"}, {}},
+        {"Binary", reg::kRegBinary, bytes({0x11, 0x22, 0x33, 0x44}), {"\"Binary\"=hex:11,22,33,44"}, {}},
+        {"Undefined hex", 0x100, std::string("%PATH%\0", 7), {"\"Undefined hex\"=hex(100):25,50,41,54,48,25,00"}, {}},
+        {"Zero type", reg::kRegNone, std::string("Value\0", 6), {"\"Zero type\"=hex(0):56,61,6c,75,65,00"}, {}},
+        {"43981", 0xabcd, std::string("Value\0", 6), {"\"43981\"=hex(abcd):56,61,6c,75,65,00"}, {}},
+        {"Multiple strings", reg::kRegMultiSz, multi,
+         {"\"Multiple strings\"=hex(7):4c,00,69,00,6e,00,65,00,31,00,00,00,4c,00,69,00,6e,\\",
+          "  00,65,00,32,00,00,00,4c,00,69,00,6e,00,65,00,33,00,00,00,00,00"},
+         {"\"Multiple strings\"=hex(7):4c,69,6e,65,31,00,4c,69,6e,65,32,00,4c,69,6e,65,33,\\", "  00,00"}},
+        {"exp", reg::kRegExpandSz, wz("\xC3\xBC"), {"\"exp\"=hex(2):fc,00,00,00"}, {"\"exp\"=hex(2):c3,bc,00"}},
+        // Strings the quoted form cannot carry are written as hex, REG_DWORD not four bytes long too.
+        {"empty sz", reg::kRegSz, "", {"\"empty sz\"=hex(1):"}, {}},
+        {"a", reg::kRegSz, std::string(8, '\0'), {"\"a\"=hex(1):00,00,00,00,00,00,00,00"}, {}},
+        {"b", reg::kRegSz, bytes({0, 0, 0x61, 0}), {"\"b\"=hex(1):00,00,61,00"}, {}, false},
+        {"c", reg::kRegSz, wz("ab") + wz("c"), {"\"c\"=hex(1):61,00,62,00,00,00,63,00,00,00"}, {}},
+        {"cr lf", reg::kRegSz, wz("o\r\nt"), {"\"cr lf\"=hex(1):6f,00,0d,00,0a,00,74,00,00,00"}, {}},
+        {"odd", reg::kRegSz, bytes({0x61, 0, 0x62}), {"\"odd\"=hex(1):61,00,62"}, {}, false},
+        {"no nul", reg::kRegSz, bytes({0x61, 0}), {"\"no nul\"=hex(1):61,00"}, {}, false},
+        {"surrogate", reg::kRegSz, bytes({0x00, 0xd8, 0x61, 0, 0, 0}), {"\"surrogate\"=hex(1):00,d8,61,00,00,00"}, {}},
+        {"long dword", reg::kRegDword, range(1, 9), {"\"long dword\"=hex(4):01,02,03,04,05,06,07,08"}, {}},
+        {"empty dword", reg::kRegDword, "", {"\"empty dword\"=hex(4):"}, {}},
+        {"big endian", reg::kRegDwordBigEndian, bytes({1, 2, 3, 4}), {"\"big endian\"=hex(5):01,02,03,04"}, {}},
+        {"qword", reg::kRegQword, range(1, 9), {"\"qword\"=hex(b):01,02,03,04,05,06,07,08"}, {}},
+        {"e0", reg::kRegNone, "", {"\"e0\"=hex(0):"}, {}},
+        {"e2", reg::kRegExpandSz, "", {"\"e2\"=hex(2):"}, {}},
+        {"e3", reg::kRegBinary, "", {"\"e3\"=hex:"}, {}},
+        {"e7", reg::kRegMultiSz, "", {"\"e7\"=hex(7):"}, {}},
+        {"DevicePath", reg::kRegExpandSz, wz("%SystemRoot%\\inf"),
+         {"\"DevicePath\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,\\",
+          "  00,74,00,25,00,5c,00,69,00,6e,00,66,00,00,00"},
+         {"\"DevicePath\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,5c,69,6e,66,00"}},
+        {"eighteen_chars_xyz", reg::kRegBinary, range(0, 30),
+         {"\"eighteen_chars_xyz\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,\\",
+          "  12,13,14,15,16,17,18,19,1a,1b,1c,1d"}, {}},
+        {"ProgramFilesPath", reg::kRegExpandSz, range(1, 18),
+         {"\"ProgramFilesPath\"=hex(2):01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11"}, {}, false},
+        {"ProgramFilesPatX", reg::kRegExpandSz, range(1, 19),
+         {"\"ProgramFilesPatX\"=hex(2):01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,\\", "  12"}, {}, false},
+        {std::string(80, 'N'), reg::kRegBinary, range(0, 3), {'"' + std::string(80, 'N') + "\"=hex:00,\\", "  01,02"}, {}},
+        // The column counts UTF-16 units: these names are 5 and 6 units long.
+        {"Gr\xC3\xB6\xC3\x9F" "e", reg::kRegBinary, range(0, 23),
+         {"\"Gr\xC3\xB6\xC3\x9F" "e\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\",
+          "  16"}, {}},
+        {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80", reg::kRegBinary, range(0, 23),
+         {"\"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,"
+          "10,11,12,13,14,15,\\", "  16"}, {}},
+    };
+    return cases;
+}
+
+TEST_F(RegTest, EveryValueIsWrittenInItsOwnSyntaxInBothFormatsAndReadsBack) {
+    // The REGEDIT4 file gets the cases that name their lines for it, in a store of their own.
+    for (const Format format : {Format::Unicode5, Format::Regedit4}) {
+        freshStore();
+        std::vector<std::string> lines{"", "[" + kK + "]"};
+        for (const ValueCase& c : valueCases()) {
+            const auto& own = format == Format::Regedit4 ? c.regedit4 : c.unicode;
+            if (own.empty())
+                continue;
+            set(kK, c.name, c.type, c.data);
+            lines.insert(lines.end(), own.begin(), own.end());
+        }
+        lines.push_back("");
+        expectFileEq(exportFile(lines, format), exported(kK, format));
+        // What is written reads back to the same values.
+        const HKey key = open(kK, true);
+        for (const ValueCase& c : valueCases())
+            if (!c.readsBack)
+                store().RegDeleteValueA(key, c.name.c_str());
+        store().RegCloseKey(key);
+        const std::string again = exported(kK, format), unicode = exported(kK);
+        freshStore();
+        ASSERT_TRUE(import(again).ok);
+        expectFileEq(unicode, exported(kK));
+
+    }
+}
+
+TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreAndComesBackWhole) {
+    ASSERT_TRUE(validateRegBytes(defaultRegistryText(), "default.reg").ok);
+    installDefaultRegistry();
+    freshStore();
+    store();
+    reg::setNewStoreInitializer(nullptr);
+    // What the About box looks up.
+    const std::string tools = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools";
+    EXPECT_EQ(wz("C:\\WINDOWS\\msinfo32.exe"), data(tools + "\\MSINFO", "PATH"));
+    EXPECT_EQ(wz("C:\\WINDOWS"), data(tools + " Location", "MSINFO"));
+
+    const std::string whole = exported(""), text = readable(whole);
+    EXPECT_GT(std::count(text.begin(), text.end(), '['), 300);
+    for (const char* type : {"=hex(2):", "=hex(7):", "=hex:", "=dword:", "=hex(b):", "=\""})
+        EXPECT_NE(text.find(type), std::string::npos) << type;
+    // The whole registry is the machine, then the users; the other roots are views shown nowhere.
+    EXPECT_EQ(0u, text.find("<BOM>" + kHeader5 + "\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n"));
+    EXPECT_GT(text.find("\r\n[HKEY_USERS]\r\n") + 1, text.rfind("[HKEY_LOCAL_MACHINE") + 1);
+    for (const char* view : {"[HKEY_CURRENT_USER", "[HKEY_CLASSES_ROOT", "[HKEY_CURRENT_CONFIG"})
+        EXPECT_EQ(text.find(view), std::string::npos) << view;
+    EXPECT_EQ(text.size() - 4, text.rfind("\r\n\r\n"));
+    // A bare root exports its hive alone.
+    EXPECT_EQ(0u, readable(exported("hkey_current_user")).find("<BOM>" + kHeader5 + "\r\n\r\n[HKEY_CURRENT_USER]\r\n"));
+    EXPECT_EQ(readable(exported("HKEY_CURRENT_USER")).find("[HKEY_LOCAL_MACHINE"), std::string::npos);
+
+    freshStore();
+    ASSERT_TRUE(import(whole).ok);
+    expectFileEq(whole, exported(""));
+}
+
+}  // namespace
+}  // namespace karvo::regfile::test

@@ -1,0 +1,388 @@
+// Files the reader must accept and exactly what they leave in the store, and files it must refuse
+// as a whole: the right line named and the store untouched.
+#include "regfile_support.h"
+
+namespace karvo::regfile::test {
+namespace {
+
+enum class Variant { Both, Ansi, Unicode };
+
+struct Expect {
+    std::string name;           // "" = the default value
+    std::optional<DWORD> type;  // nullopt: the value must not exist
+    std::string data;
+    std::string key = "";  // below K
+};
+
+struct ValidCase {
+    const char* label;
+    std::vector<std::string> body;  // lines after the header and "[K]"
+    std::vector<Expect> expect;
+    Variant variant = Variant::Both;
+    bool finalEol = true;
+    std::string eol = "\r\n";
+};
+
+const auto kDw = reg::kRegDword;
+const auto kBin = reg::kRegBinary;
+const auto kSz = reg::kRegSz;
+const auto kExp = reg::kRegExpandSz;
+const auto kMulti = reg::kRegMultiSz;
+
+const std::vector<ValidCase>& validCases() {
+    static const std::string longKey(255, 'k'), longName(16383, 'v');
+    static const std::vector<ValidCase> cases = {
+        {"dword and binary",
+         {R"("Wine1a"=dword:00000017)", R"("Wine1b"=dword:1)", R"("Wine1c"=dword:4444)",
+          R"("Wine1d"=hex:aa,bb,cc,11)", R"("Wine1e"=dword:FFFFfffe)"},
+         {{"Wine1a", kDw, dwordBytes(0x17)}, {"Wine1b", kDw, dwordBytes(1)}, {"Wine1c", kDw, dwordBytes(0x4444)},
+          {"Wine1d", kBin, bytes({0xaa, 0xbb, 0xcc, 0x11})}, {"Wine1e", kDw, dwordBytes(0xfffffffe)}}},
+        {"names and strings with escapes, blanks and comment characters",
+         {R"("With=Equals"="asdf")", R"("double\"quote"="valid \"or\" not")", R"(  "  Wine6c  "  =  "  x  ")",
+          R"("\\foo\\bar"="Use \\\\ to escape")", R"("Wine15"="#comment1")", R"("Wine18"="Value;comment4")",
+          R"("Empty string"="")", R"("Literal"="Value3\\0Value4")"},
+         {{"With=Equals", kSz, wz("asdf")}, {"double\"quote", kSz, wz("valid \"or\" not")},
+          {"  Wine6c  ", kSz, wz("  x  ")}, {"\\foo\\bar", kSz, wz("Use \\\\ to escape")},
+          {"Wine15", kSz, wz("#comment1")}, {"Wine18", kSz, wz("Value;comment4")}, {"Empty string", kSz, wz("")},
+          {"Literal", kSz, wz("Value3\\0Value4")}}},
+        {"key names with quotes, slashes, and names up to the Windows limits",
+         {"[" + kK + "\\Subkey\"1]", R"("Wine\\31"="Test value")", "[" + kK + "\\Subkey/2]",
+          R"("123/\"4;'5"="Random value name")", "[" + kK + "\\" + longKey + "]", "\"" + longName + "\"=dword:1"},
+         {{"Wine\\31", kSz, wz("Test value"), "Subkey\"1"}, {"123/\"4;'5", kSz, wz("Random value name"), "Subkey/2"},
+          {longName, kDw, dwordBytes(1), longKey}}},
+        {"default values and blanks around = and dword:",
+         {R"(""="Default registry value")", "[" + kK + "\\D2]", R"(@  =  "Test Value")", "[" + kK + "\\D3]",
+          "\t@\t=\tdword:\t00000008\t", R"("W"=dword:  00000009)"},
+         {{"", kSz, wz("Default registry value")}, {"", kSz, wz("Test Value"), "D2"},
+          {"", kDw, dwordBytes(8), "D3"}, {"W", kDw, dwordBytes(9), "D3"}}},
+        {"comments after data and on their own lines",
+         {R"("Wine4"="Value 2";comment)", R"("Wine6"=dword:02040608 ;comment)", R"("Wine26a"="Value1"  ;comment)",
+          R"("Wine7"=dword:1234;5678)", R"("Wine8"=hex:01,02;comment)", ";comment \\", "#comment \\",
+          "  ;indented", R"("Wine9"="after")"},
+         {{"Wine4", kSz, wz("Value 2")}, {"Wine6", kDw, dwordBytes(0x02040608)}, {"Wine26a", kSz, wz("Value1")},
+          {"Wine7", kDw, dwordBytes(0x1234)}, {"Wine8", kBin, bytes({1, 2})}, {"Wine9", kSz, wz("after")}}},
+        {"any type number, raw bytes",
+         {R"("T10"=hex(10):01,02)", R"("T7f"=hex(7fffffff):03)", R"("Tff"=hex(ffffffff):04)",
+          R"("T100"=hex(100):25,00)", R"("Tabcd"=hex(abcd):)", R"("T3"=hex(3):12,34,56,78)",
+          R"("T4"=hex(4):40,30,20,10)", R"("T4b"=hex(4):80,70,60,50,40,30,20,10)", R"("T0"=hex(0):)",
+          R"("Tb"=hex(b):01,02,03,04,05,06,07,08)", R"("Tr"=hex:01,02,)", R"("Te"=hex:)"},
+         {{"T10", 0x10, bytes({1, 2})}, {"T7f", 0x7fffffff, bytes({3})}, {"Tff", 0xffffffff, bytes({4})},
+          {"T100", 0x100, bytes({0x25, 0})}, {"Tabcd", 0xabcd, ""}, {"T3", kBin, bytes({0x12, 0x34, 0x56, 0x78})},
+          {"T4", kDw, dwordBytes(0x10203040)}, {"T4b", kDw, bytes({0x80, 0x70, 0x60, 0x50, 0x40, 0x30, 0x20, 0x10})},
+          {"T0", reg::kRegNone, ""}, {"Tb", reg::kRegQword, bytes({1, 2, 3, 4, 5, 6, 7, 8})},
+          {"Tr", kBin, bytes({1, 2})}, {"Te", kBin, ""}}},
+        {"continued hex data",
+         {R"("C1"=hex:01,02,  \)", "  03", "\"C2\"=hex:01,02,\t\\", "\t03,04", R"("C3"=hex:5c,  \  ;c)", "  05",
+          "\"C4\"=hex:5c,\\\t  ;c", "  06", R"("C5"=hex:01,\)", "", "   ", "  ;comment", "\t;comment \\", "  02",
+          R"("C6"=hex:\)", "  07,08", R"("C7"=hex:01,\)", "  02,\\", "03", R"("After"=dword:1)"},
+         {{"C1", kBin, bytes({1, 2, 3})}, {"C2", kBin, bytes({1, 2, 3, 4})}, {"C3", kBin, bytes({0x5c, 5})},
+          {"C4", kBin, bytes({0x5c, 6})}, {"C5", kBin, bytes({1, 2})}, {"C6", kBin, bytes({7, 8})},
+          {"C7", kBin, bytes({1, 2, 3})}, {"After", kDw, dwordBytes(1)}}},
+        {"hex data still continuing at the end of the file",
+         {R"("Wine2"=hex(0):56,61,6c,75,65,\)"}, {{"Wine2", reg::kRegNone, "Value"}}},
+        {"hex data continuing into blank and comment lines at the end of the file",
+         {R"("Wine2"=hex(0):56,\)", "", ";comment"}, {{"Wine2", reg::kRegNone, "V"}}, Variant::Both, false},
+        {"string types from ANSI bytes are widened and terminated",
+         {R"("Wine20a"=hex(2):4c,69,6e,65,00)", R"("S7a"=hex(7):4c,69,6e,65)", R"("S7b"=hex(7):4c,69,6e,65,)",
+          R"("S7c"=hex(7):4c,69,6e,65,00)", R"("S7d"=hex(7):4c,69,6e,65,00,00)", R"("P1"=hex(2):25,50,41,54,48,25)",
+          R"("P4"=hex(2):25,50,41,54,48,25,00,)", R"("H"=hex(2):\)", "  25,48,4f,4d,45,25,00",
+          R"("S1"=hex(1):56,61,6c,75,65,00)", R"("Empty2"=hex(2):)", R"("Wine3"=hex(7):4c,69,6e,65,20,\)",
+          "  63,6f,6e,63,61,74,65,6e,61,74,69,6f,6e,00,00", "#comment", R"(@="Test")", ";comment",
+          R"("U8"=hex(1):c3,a9)", R"("CP"=hex(1):e9,00)"},
+         {{"Wine20a", kExp, wz("Line")}, {"S7a", kMulti, wz("Line")}, {"S7b", kMulti, wz("Line")},
+          {"S7c", kMulti, wz("Line")}, {"S7d", kMulti, wz("Line") + std::string(2, '\0')},
+          {"P1", kExp, wz("%PATH%")}, {"P4", kExp, wz("%PATH%")}, {"H", kExp, wz("%HOME%")},
+          {"S1", kSz, wz("Value")}, {"Empty2", kExp, ""},
+          {"Wine3", kMulti, wz("Line concatenation") + std::string(2, '\0')}, {"", kSz, wz("Test")},
+          {"U8", kSz, wz("\xC3\xA9")}, {"CP", kSz, wz("\xC3\xA9")}},
+         Variant::Ansi},
+        {"string types in a Unicode file are UTF-16 bytes",
+         {R"("U1"=hex(2):25,00,50,00)", R"("U2"=hex(2):25,00,50,00,00,00)", R"("U3"=hex(7):)",
+          R"("U4"=hex(1):00,00,00,00,00,00,00,00)", R"("U5"=hex(1):00,00,61,00,62,00,63,00)",
+          R"("U6"=hex(1):61,00,62,00,63,00,00,00, \)", "  64,00,65,00,66,00,00,00",
+          R"("Wine3"=hex(7):4c,00,69,00,\)", "  6e,00,65,00,00,00,00,00", "#comment", R"(@="Test")"},
+         {{"U1", kExp, wz("%P")}, {"U2", kExp, wz("%P")}, {"U3", kMulti, ""}, {"U4", kSz, std::string(8, '\0')},
+          {"U5", kSz, bytes({0, 0, 0x61, 0, 0x62, 0, 0x63, 0, 0, 0})}, {"U6", kSz, wz("abc") + wz("def")},
+          {"Wine3", kMulti, wz("Line") + std::string(2, '\0')}, {"", kSz, wz("Test")}},
+         Variant::Unicode},
+        {"deleting values",
+         {R"("D1"="x")", R"("D2"="x")", R"("D3"="x")", R"("D4"="x")", R"("Keep"="x")", R"("D1"=-)", R"("D2"=  -)",
+          "\"D3\"=  \t-\t  ", R"("D4"=- ;comment)", R"("Missing"=-)"},
+         {{"D1", std::nullopt, ""}, {"D2", std::nullopt, ""}, {"D3", std::nullopt, ""}, {"D4", std::nullopt, ""},
+          {"Keep", kSz, wz("x")}}},
+        {"a repeated name: the last line wins with its type",
+         {R"("R"="text")", R"("R"=dword:5)"}, {{"R", kDw, dwordBytes(5)}}},
+        {"text outside ASCII",
+         {"\"Gr\xC3\xBC\xC3\x9F" "e\"=\"Stra\xC3\x9F" "e \xE2\x82\xAC\""},
+         {{"Gr\xC3\xBC\xC3\x9F" "e", kSz, wz("Stra\xC3\x9F" "e \xE2\x82\xAC")}}},
+        {"last line without a line end",
+         {R"("Wine5"="No newline")"}, {{"Wine5", kSz, wz("No newline")}}, Variant::Both, false},
+        {"LF line ends", {"", R"("a"=hex:01,\)", "", "  02", R"("b"="x")"},
+         {{"a", kBin, bytes({1, 2})}, {"b", kSz, wz("x")}}, Variant::Both, false, "\n"},
+        {"CR line ends", {"", R"("a"=hex:01,\)", "", "  02", R"("b"="x")"},
+         {{"a", kBin, bytes({1, 2})}, {"b", kSz, wz("x")}}, Variant::Both, true, "\r"},
+    };
+    return cases;
+}
+
+TEST_F(RegTest, EveryValidCaseGivesExactlyItsResult) {
+    for (const ValidCase& c : validCases()) {
+        for (bool unicode : {true, false}) {
+            if (c.variant == (unicode ? Variant::Ansi : Variant::Unicode))
+                continue;
+            SCOPED_TRACE(std::string(c.label) + (unicode ? " (5.00, UTF-16)" : " (REGEDIT4, 8-bit)"));
+            std::vector<std::string> lines{unicode ? kHeader5 : "REGEDIT4", "[" + kK + "]"};
+            lines.insert(lines.end(), c.body.begin(), c.body.end());
+            freshStore();
+            const Result r = import(regFile(lines, unicode, c.eol, c.finalEol));
+
+            ASSERT_TRUE(r.ok) << r.message;
+            for (const Expect& e : c.expect) {
+                const auto v = value(e.key.empty() ? kK : kK + "\\" + e.key, e.name);
+                ASSERT_EQ(v.has_value(), e.type.has_value()) << "value \"" << e.name.substr(0, 40) << "\"";
+                if (v) {
+                    EXPECT_EQ(v->first, *e.type) << e.name;
+                    EXPECT_EQ(hexOf(v->second), hexOf(e.data)) << e.name;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubtree) {
+    ASSERT_TRUE(import(unicodeFile({kHeader5, "[hkey_CURRENT_user\\Software\\Wine\\regedit_test\\Subkey3a\\Deep]",
+                                    "\"v\"=\"1\"", "[" + kK + "\\Subkey1c ]", "[" + kK + "\\Subkey1d\t]",
+                                    "[" + kK + "\\\\Doubled\\\\Slash\\]", "[HKEY_CURRENT_USER]", "\"AtRoot\"=dword:2"}))
+                    .ok);
+    EXPECT_TRUE(value(kK + "\\SUBKEY3A\\deep", "v").has_value());
+    EXPECT_TRUE(exists(kK + "\\Subkey1c "));
+    EXPECT_TRUE(exists(kK + "\\Subkey1d\t"));
+    EXPECT_FALSE(exists(kK + "\\Subkey1c"));
+    EXPECT_TRUE(exists(kK + "\\Doubled\\Slash"));
+    EXPECT_TRUE(value("HKEY_CURRENT_USER", "AtRoot").has_value());
+    EXPECT_NE(readable(exported(kK)).find("\\regedit_test\\Subkey3a]"), std::string::npos);
+
+    // A deleted key takes its whole subtree; a later line brings the key back empty.
+    const Result r = import(ansiFile({"REGEDIT4", "[-HKEY_current_USER\\Software\\Wine\\regedit_test\\sUBKEY3A]",
+                                      "[-" + kK + "\\NeverThere]", "[" + kK + "\\Subkey3a\\New]", "\"n\"=dword:3"}));
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_FALSE(exists(kK + "\\Subkey3a\\Deep"));
+    EXPECT_TRUE(value(kK + "\\Subkey3a\\New", "n").has_value());
+    EXPECT_TRUE(exists(kK + "\\Subkey1c "));
+}
+
+TEST_F(RegTest, EightBitTextIsUtf8UnlessItIsNotThenWindows1252) {
+    // With a UTF-8 byte-order mark, without one, and as Windows-1252 (0xE9 alone is not UTF-8).
+    for (const auto& [bom, e] : std::vector<std::pair<std::string, std::string>>{
+             {"\xEF\xBB\xBF", "\xC3\xA9"}, {"", "\xC3\xA9"}, {"", "\xE9"}}) {
+        SCOPED_TRACE(hexOf(bom + e));
+        freshStore();
+        const Result r =
+            import(bom + ansiFile({kHeader5, "[" + kK + "\\caf" + e + "]", "\"n" + e + "\"=\"" + e + "\""}));
+        ASSERT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(data(kK + "\\caf\xC3\xA9", "n\xC3\xA9"), wz("\xC3\xA9"));
+    }
+    // An unpaired surrogate in UTF-16 string data survives unit for unit.
+    ASSERT_TRUE(import(unicodeFile({kHeader5, "[" + kK + "]"}) + w("\"s\"=\"a") + bytes({0, 0xD8}) + w("b\"\r\n")).ok);
+
+    EXPECT_EQ(hexOf(data(kK, "s")), "6100" "00d8" "6200" "0000");
+}
+
+TEST_F(RegTest, HeadersDecideWhetherTheFileIsReadIgnoredOrRefused) {
+    enum Outcome { Read, Ignored, Refused };
+    const std::vector<std::pair<std::string, Outcome>> headers = {
+        {"REGEDIT4", Read}, {" REGEDIT4", Read}, {"\tREGEDIT4", Read}, {kHeader5, Read},
+        // Other editor versions succeed without looking at the rest, not even its errors.
+        {"REGEDIT3", Ignored}, {"REGEDIT5", Ignored}, {"REGEDIT 4", Ignored}, {"REGEDIT4 FOO", Ignored},
+        {"REGEDIT4FOO", Ignored}, {"regedit4", Refused}, {"Regedit4", Refused}, {"", Refused},
+        {"AREGEDIT4", Refused}, {"1REGEDIT4", Refused}, {"REGEDIT", Refused},
+        {"Windows Registry Editor Version 4.00", Refused}, {"Windows Registry Editor Version 5", Refused},
+        {"WINDOWS REGISTRY EDITOR VERSION 5.00", Refused}, {"windows registry editor version 5.00", Refused},
+        {"[" + kK + "]", Refused}};
+    for (const auto& [header, outcome] : headers) {
+        for (bool unicode : {true, false}) {
+            SCOPED_TRACE(header + (unicode ? " (UTF-16)" : " (8-bit)"));
+            freshStore();
+            const std::string tail = outcome == Read ? ";end" : outcome == Ignored ? "garbage" : "REGEDIT4";
+            const Result r = import(regFile({header, "[" + kK + "]", "\"h\"=\"" + header + "\"", tail}, unicode));
+            EXPECT_EQ(r.ok, outcome != Refused) << r.message;
+            EXPECT_EQ(data(kK, "h"), outcome == Read ? wz(header) : "");
+            EXPECT_EQ(failingLine(r), outcome == Refused ? 1 : 0) << r.message;
+        }
+    }
+}
+
+struct RefusedCase {
+    std::vector<std::string> body;  // lines after the fixed start of the file
+    std::size_t bad;                // index in body of the line that must be named
+};
+
+// One line refused alone, and files of several lines of which the one at index `bad` is named.
+const std::vector<std::string>& badLines() {
+    static const std::string K = kK;
+    static const std::vector<std::string> lines = {
+        // broken quoting
+        R"("X"="A)", R"("X"=A")", R"("X"=A)", R"("X="A")", R"(X"="A")", R"(X="A")", R"("X=A")", R"("T"="foo"bar")",
+        R"("T"="foo""bar")", R"("T"=)", R"("T"=\"Value\")", R"("T"="x\0y")", R"("T"="a\nb")", R"("x\0"="y")",
+        // dwords
+        R"("D"=dword:)", R"("D"=dword:hello)", R"("D"=dword:123456789)", R"("D"=dword:012345678)",
+        R"("D"=dword:000000001)", R"("D"=dword:12345678abc)", R"("D"=dword:12345678 abc)", R"("D"=dword:0x123)",
+        R"("D"=dword:123 456)",
+        // '#' after data, comment characters instead of data
+        R"("D"=dword:01020304 #comment)", R"("D"=dword:1234#5678)", R"("V"="x"#c)", R"("V"="x"  #c)", R"("W"=#"V")",
+        R"("W"=;"V")", R"("W"=#dword:1)", R"("W"=;dword:2)", R"("W"=hex:01,02 #c)",
+        // value types and hex bytes
+        R"("H"=hex(100000000):01)", R"("H"=hex(0x2):01)", R"("H"=hex(0X2):01)", R"("H"=hex(x2):01)",
+        R"("H"=hex():01)", R"("H"=hex(2)01)", R"("H"=bin:01)", R"("H"=hex(0):25,50,100,41)", R"("H"=hex(0):25,1a4,41)",
+        R"("H"=hex:,01)", R"("H"=hex:01,,02)", R"("H"=hex(2):25,48\,4f)", R"("H"=hex(2):25,48,\4f)",
+        R"("H"=hex(2):\25,48)", R"("H"=hex(2):25,50,\,41)", R"("H"=hex(2):4\f)", R"("H"=hex:01,\#comment)",
+        R"("H"=hex(7):4c,69,6e,65,20\)",
+        // value deletions that Windows ignores, and lines of no kind
+        R"("Before"=-"Test")", R"("Before"=- #comment)", "HKEY_CURRENT_USER\\Software]",
+        // key lines
+        K + "\\No_Opening_Bracket]", "[" + K + "\\No_Closing_Bracket", "[ " + K + "]", "[\t" + K + "]",
+        "[ -" + K + "\\Subkey2a]", "[\t-" + K + "\\Subkey2a]", "[- " + K + "\\Subkey2a]", "[-\t" + K + "\\Subkey2a]",
+        "[" + K + "] trailing", "[HKCU\\Software]", "[-HKEY_CURRENT_USER]", "[-HKEY_CURRENT_USER\\]",
+        "[-HKEY_NOWHERE\\Software]", "[]", "[" + K + "\\" + std::string(256, 'n') + "]",
+        "[" + K + "\\" + std::string(256, '\x80') + "]", "\"" + std::string(16384, 'v') + "\"=\"x\""};
+    return lines;
+}
+const std::vector<RefusedCase>& refusedCases() {
+    static const std::string K = kK, xa = R"("Xa"=hex(2):4c,69,6e,65,20,\)";
+    static const std::vector<RefusedCase> cases = {
+        {{R"("H"=hex(7):4c,69,6e,65,20\)", ",63,6f"}, 0}, {{R"("H"=hex(7):4c,69,6e,65,20\)", "  ,63,6f"}, 0},
+        {{R"("H"=hex(7):4c,69,6e,65,20,\)", "  ,63,6f"}, 1}, {{R"("H"=hex(7):4c,69,6e,65,20,\)", "  63,,6f"}, 1},
+        {{R"("H"=hex:33,\)", "\\", "  34"}, 1}, {{R"("H"=hex:33,\)", "  \\", "34"}, 1},
+        {{R"("H"=hex:5c,/)", "  34"}, 0}, {{R"("H"=hex:5c,\)", "  #comment", "  34"}, 1},
+        {{R"("H"=hex:5c,\)", "#comment", "34"}, 1},
+        // a broken continuation is named where it breaks
+        {{xa, R"("Xb"="Test value")"}, 1}, {{xa, ";comment", R"("Xd"="Test value")"}, 2},
+        {{xa, "#comment", R"("Xf"="Test value")"}, 1}, {{xa, "", R"("Xh"="Test value")"}, 2},
+        {{R"("Xi"=hex(2):4c,69,6e,65,20\)", R"("Xj"="Test value")"}, 0}, {{xa, "[" + K + "\\Subkey1]"}, 1},
+        {{xa, R"(@="Default value 1")"}, 1},
+        // a line ending in a comma without "\" ends the value; the rest would be lost
+        {{R"("T"=hex:11,22,33,44,\;comment)", "  55,66,", "  77,88"}, 2},
+        {{R"("T"=hex(2):25,50,41,\;c)", "  54,48,", "  25,00"}, 2},
+        // nothing continues onto a next line except hex data
+        {{R"("Test\)", R"(17a"="Value")", R"("Test17b"="Value")"}, 0}, {{R"("Test)", R"(\17c"="Value")"}, 0},
+        {{R"("D"=dword:1234\)", "5678"}, 0}, {{R"("T"="Test \)", R"(Value")"}, 0}, {{"[" + K + "\\", "Subkey1]"}, 0},
+        {{"[" + K, "\\Subkey2]"}, 0}, {{"-", "\"ok\"=dword:1"}, 0},
+        {{"[-" + K + "\\Subkey4a]", R"("Wine1a"=dword:12345678)"}, 1},
+        {{"[HKEY_CURRENT_USERS\\Software\\Wine\\regedit_test\\Subkey4b]", R"("v"=dword:1)"}, 0},
+    };
+    return cases;
+}
+
+class RefusedImport : public RegTest {
+protected:
+    void SetUp() override {
+        RegTest::SetUp();
+        ASSERT_TRUE(import(ansiFile({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Subkey2a]",
+                                     R"("v"=dword:1)", "[" + kK + "\\Subkey4a]"}))
+                        .ok);
+        before_ = snapshot();
+    }
+    // Imports and expects the named line refused and the store untouched.
+    void expectRefused(const std::string& file, int line) {
+        const Result r = import(file);
+        ASSERT_FALSE(r.ok);
+        EXPECT_EQ(failingLine(r), line) << r.message;
+        EXPECT_EQ(r.message.find('\n'), std::string::npos);
+        EXPECT_EQ(snapshot(), before_);
+        const Result v = validateRegBytes(file, "test.reg");
+        EXPECT_EQ(v.message, r.message.substr(0, v.message.size()));
+    }
+    std::string before_;
+};
+
+TEST_F(RefusedImport, EveryBadLineIsNamedAndNothingBeforeItIsApplied) {
+    // The file starts with lines that would change the store if anything were applied early.
+    const std::vector<std::string> start{"[" + kK + "\\New]", R"("Before"="changed")", "[" + kK + "]",
+                                         R"("Before"="changed")"};
+    std::vector<RefusedCase> cases = refusedCases();
+    for (const std::string& line : badLines())
+        cases.push_back({{line}, 0});
+    for (const RefusedCase& c : cases) {
+        for (bool unicode : {true, false}) {
+            SCOPED_TRACE(c.body[0].substr(0, 60) + (unicode ? " (UTF-16)" : " (8-bit)"));
+            std::vector<std::string> lines{unicode ? kHeader5 : "REGEDIT4"};
+            lines.insert(lines.end(), start.begin(), start.end());
+            lines.insert(lines.end(), c.body.begin(), c.body.end());
+            expectRefused(regFile(lines, unicode), static_cast<int>(start.size() + c.bad + 2));
+        }
+    }
+    expectRefused(ansiFile({"REGEDIT4", "", R"("v"="x")", "[" + kK + "]"}), 3);  // a value before any key
+}
+
+TEST_F(RefusedImport, EncodingsThatAreNotRead) {
+    const std::string text = kHeader5 + "\r\n[" + kK + "]\r\n\"Before\"=\"changed\"\r\n";
+    std::string bigEndian = "\xFE\xFF";
+    for (std::size_t i = 0; i < w(text).size(); i += 2)
+        bigEndian += std::string{w(text)[i + 1], w(text)[i]};
+    for (const std::string& file : {w(text), bigEndian, "\xFF\xFE" + w(text) + "\"", std::string(),
+                                    std::string("\xFF\xFE"),
+                                    "REGEDIT4\r\n[" + kK + "]\r\n\"Before\"=\"a" + std::string(1, '\0') + "b\"\r\n"}) {
+        SCOPED_TRACE(hexOf(file.substr(0, 8)));
+        const Result r = import(file);
+        EXPECT_FALSE(r.ok);
+        EXPECT_GE(failingLine(r), 1) << r.message;
+    }
+    EXPECT_EQ(snapshot(), before_);
+}
+
+TEST_F(RefusedImport, NameLengthsCountInTheCodePageTheFileTurnsOutToBe) {
+    // 200 characters as UTF-8, but 400 as Windows-1252 once a later byte shows the file is not UTF-8.
+    std::string name;
+    for (int i = 0; i < 200; ++i)
+        name += "\xC3\xA9";
+    const std::vector<std::string> lines{"REGEDIT4", "[" + kK + "\\" + name + "]", "\"v\"=\"x\""};
+    std::vector<std::string> cp1252 = lines;
+    cp1252.push_back("\"w\"=\"\xE9\"");
+    expectRefused(ansiFile(cp1252), 2);
+    ASSERT_TRUE(import(ansiFile(lines)).ok);
+}
+
+TEST_F(RefusedImport, EveryTruncationEitherValidatesOrChangesNothing) {
+    const std::string full = ansiFile({"REGEDIT4", "", "[" + kK + "\\T]", R"("s"="some text")", R"("d"=dword:00000102)",
+                                       R"("h"=hex(2):25,50,41,\)", "  54,48,25,00", "[-" + kK + "\\Subkey2a]"});
+    for (bool unicode : {true, false}) {
+        const std::string file = unicode ? "\xFF\xFE" + w(full) : full;
+        for (std::size_t n = 0; n < file.size(); ++n) {
+            const std::string cut = file.substr(0, n);
+            if (validateRegBytes(cut, "test.reg").ok)
+                continue;
+            const Result r = import(cut);
+            ASSERT_FALSE(r.ok) << n;
+            ASSERT_EQ(snapshot(), before_) << "cut after " << n << " bytes: " << r.message;
+        }
+    }
+}
+
+TEST_F(RegTest, LongFilesAcrossReadChunksKeepEveryValueAndLineCount) {
+    // Lines cross the reader's chunk boundaries in both encodings; a bad last line must be counted
+    // exactly, so no line end may be lost or doubled at a boundary.
+    for (bool unicode : {true, false}) {
+        std::vector<std::string> lines{unicode ? kHeader5 : "REGEDIT4", "[" + kK + "\\Big]"};
+        for (int i = 0; i < 6000; ++i)
+            lines.push_back("\"v" + std::to_string(i) + "\"=hex:01,02," + std::string(i % 7, ' ') + "\\\r  03 ;" +
+                            std::string(static_cast<std::size_t>(i % 97), 'p'));
+        freshStore();
+        const Result r = import(regFile(lines, unicode));
+        ASSERT_TRUE(r.ok) << r.message;
+        EXPECT_EQ(hexOf(data(kK + "\\Big", "v5999")), "010203");
+        EXPECT_EQ(hexOf(data(kK + "\\Big", "v3001")), "010203");
+        lines.push_back("bad");
+        EXPECT_EQ(failingLine(validateRegBytes(regFile(lines, unicode), "t"), "t"), 2 + 6000 * 2 + 1);
+    }
+    // A CR that is the last byte of a chunk and its LF the first of the next are one line end.
+    for (std::size_t chunk : {std::size_t{256} * 1024, std::size_t{512} * 1024}) {
+        std::string file = "REGEDIT4\r\n[" + kK + "]\r\n";
+        file += ";" + std::string(chunk - 1 - file.size() - 1, 'c') + "\r\n";
+        ASSERT_EQ(file[chunk - 1], '\r');
+        file += "\"after\"=dword:1\r\nbad\r\n";
+        EXPECT_EQ(failingLine(validateRegBytes(file, "t"), "t"), 5);
+    }
+}
+
+}  // namespace
+}  // namespace karvo::regfile::test

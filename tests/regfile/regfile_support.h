@@ -1,0 +1,163 @@
+// Shared helpers of the .reg tests: file bytes, a private store per test, and a store wrapper
+// that counts or breaks single registry calls.
+#pragma once
+
+#include "TestStore.h"
+#include "regfile/RegFile.h"
+#include "registry/RegistryService.h"
+#include "registry/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace karvo::regfile::test {
+
+using reg::DWORD;
+using reg::HKey;
+using reg::LONG;
+using karvo::test::wz;
+
+inline const std::string kK = "HKEY_CURRENT_USER\\Software\\Wine\\regedit_test";
+inline const std::string kHeader5 = "Windows Registry Editor Version 5.00";
+
+// UTF-16LE bytes of UTF-8 text, without a terminating NUL (wz adds one).
+inline std::string w(std::string_view utf8) { return text::utf8ToUtf16le(utf8); }
+inline std::string bytes(std::initializer_list<int> list) {
+    std::string out;
+    for (int b : list)
+        out.push_back(static_cast<char>(b));
+    return out;
+}
+inline std::string dwordBytes(std::uint32_t v) {
+    return bytes({static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF),
+                  static_cast<int>(v >> 24)});
+}
+inline std::string hexOf(const std::string& data) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : data)
+        out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+// The lines joined by eol: a 5.00 file is UTF-16LE behind its BOM, an 8-bit file stays as given.
+inline std::string regFile(const std::vector<std::string>& lines, bool unicode, const std::string& eol = "\r\n",
+                           bool finalEol = true) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        text += lines[i] + (i + 1 < lines.size() || finalEol ? eol : "");
+    return unicode ? "\xFF\xFE" + w(text) : text;
+}
+inline std::string unicodeFile(const std::vector<std::string>& lines) { return regFile(lines, true); }
+inline std::string ansiFile(const std::vector<std::string>& lines) { return regFile(lines, false); }
+// What an export writes: the header of the format, then the lines.
+inline std::string exportFile(std::vector<std::string> lines, Format format = Format::Unicode5) {
+    lines.insert(lines.begin(), format == Format::Unicode5 ? kHeader5 : "REGEDIT4");
+    return regFile(lines, format == Format::Unicode5);
+}
+
+// The line number in "name:LINE: problem", or 0.
+inline int failingLine(const Result& r, const std::string& name = "test.reg") {
+    if (r.message.rfind(name + ":", 0) != 0)
+        return 0;
+    return std::atoi(r.message.c_str() + name.size() + 1);
+}
+
+// Shows a 5.00 file as readable text when a comparison fails.
+inline std::string readable(const std::string& file) {
+    if (file.rfind("\xFF\xFE", 0) == 0)
+        return "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2));
+    return file;
+}
+inline void expectFileEq(const std::string& expected, const std::string& actual) {
+    if (expected != actual) {
+        EXPECT_EQ(readable(expected), readable(actual)) << "the file bytes differ";
+    }
+}
+
+// Passes every call to a real store; a test sets the hooks it needs and reads the counters.
+class Forwarding : public reg::RegistryService {
+public:
+    explicit Forwarding(reg::RegistryService& inner) : in_(inner) {}
+
+    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override {
+        return in_.RegOpenKeyExA(k, s, o, a, r);
+    }
+    LONG RegCreateKeyExA(HKey k, const char* s, DWORD res, const char* c, DWORD o, DWORD a,
+                         const reg::SecurityAttributes* sa, HKey* r, DWORD* d) override {
+        ++creates;
+        return in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
+    }
+    LONG RegCloseKey(HKey k) override { return ++closes, in_.RegCloseKey(k); }
+    LONG RegQueryValueExA(HKey k, const char* n, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* c) override {
+        return in_.RegQueryValueExA(k, n, r, t, d, c);
+    }
+    LONG RegSetValueExA(HKey k, const char* n, DWORD r, DWORD t, const std::uint8_t* d, DWORD c) override {
+        return in_.RegSetValueExA(k, n, r, t, d, c);
+    }
+    LONG RegDeleteKeyA(HKey k, const char* s) override { return in_.RegDeleteKeyA(k, s); }
+    LONG RegDeleteValueA(HKey k, const char* n) override { return in_.RegDeleteValueA(k, n); }
+    LONG RegEnumKeyA(HKey k, DWORD i, char* n, DWORD c) override { return in_.RegEnumKeyA(k, i, n, c); }
+    LONG RegEnumValueA(HKey k, DWORD i, char* n, DWORD* nc, DWORD* r, DWORD* t, std::uint8_t* d,
+                       DWORD* dc) override {
+        return in_.RegEnumValueA(k, i, n, nc, r, t, d, dc);
+    }
+    LONG RegQueryInfoKeyA(HKey k, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
+                          DWORD* mvn, DWORD* mv, DWORD* sd, void* ft) override {
+        return in_.RegQueryInfoKeyA(k, c, cc, r, sk, msk, mc, v, mvn, mv, sd, ft);
+    }
+    LONG EnumKeyRaw(HKey k, DWORD i, std::string& n) override { return in_.EnumKeyRaw(k, i, n); }
+    LONG EnumValueRaw(HKey k, DWORD i, std::string& n, DWORD& t, std::vector<std::uint8_t>& d) override {
+        std::string path;
+        if (!unreadable.empty() && in_.KeyPath(k, path) && path.find(unreadable) != std::string::npos)
+            return reg::kErrorCantRead;
+        return in_.EnumValueRaw(k, i, n, t, d);
+    }
+    LONG QueryValueRaw(HKey k, const std::string& n, DWORD& t, std::vector<std::uint8_t>& d) override {
+        return in_.QueryValueRaw(k, n, t, d);
+    }
+    LONG SetValueRaw(HKey k, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override {
+        ++sets;
+        if (const LONG rc = onSet ? onSet(sets) : reg::kErrorSuccess; rc != reg::kErrorSuccess)
+            return rc;
+        return in_.SetValueRaw(k, n, t, d, s);
+    }
+    LONG DeleteTree(HKey k, const char* s) override { return in_.DeleteTree(k, s); }
+    bool KeyPath(HKey k, std::string& p) override { return in_.KeyPath(k, p); }
+    LONG BeginBatch() override { return ++begins, batches ? in_.BeginBatch() : reg::kErrorNotSupported; }
+    LONG CommitBatch() override { return ++commits, in_.CommitBatch(); }
+    LONG RollbackBatch() override { return ++rollbacks, in_.RollbackBatch(); }
+
+    bool batches = true;
+    std::string unreadable;                  // values of keys whose path holds this cannot be read
+    std::function<LONG(int)> onSet;          // given the number of the SetValueRaw call
+    int creates = 0, closes = 0, sets = 0, begins = 0, commits = 0, rollbacks = 0;
+
+private:
+    reg::RegistryService& in_;
+};
+
+// Every test gets its own folder and store, and no initializer left over from another test.
+class RegTest : public ::testing::Test, public karvo::test::TestStore {
+public:
+    void SetUp() override { reg::setNewStoreInitializer(nullptr); }
+
+    Result import(const std::string& file) { return importRegBytes(store(), file, "test.reg"); }
+    std::string exported(const std::string& keyPath, Format format = Format::Unicode5) {
+        std::ostringstream out;
+        const Result r = exportRegistry(store(), keyPath, format, out);
+        EXPECT_TRUE(r.ok) << r.message;
+        return out.str();
+    }
+    // Everything in the store, for before/after comparisons.
+    std::string snapshot() { return readable(exported("")); }
+};
+
+}  // namespace karvo::regfile::test
