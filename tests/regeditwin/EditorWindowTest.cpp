@@ -225,11 +225,11 @@ TEST_F(EditorWindow, ExportAndImportGoThroughTheFileMenu) {
     putString("X\\Sub", "s", "text");
     putRaw("X", "d", reg::kRegDword, {1, 0, 0, 0});
     ASSERT_TRUE(window.navigateTo("HKCU\\X"));
-    const QString file = QString::fromStdString((dir_ / "x.reg").string());
+    const QString file = QString::fromStdString((dir / "x.reg").string());
     prompts.files = {file};
     trigger("actExport");
     EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
-    const std::string exported = test::readFile(dir_ / "x.reg");
+    const std::string exported = test::readFile(dir / "x.reg");
     ASSERT_GE(exported.size(), 2u);
     EXPECT_EQ("\xff\xfe", exported.substr(0, 2));
     EXPECT_NE(std::string::npos, exported.find(text::utf8ToUtf16le("[HKEY_CURRENT_USER\\X\\Sub]")));
@@ -246,7 +246,7 @@ TEST_F(EditorWindow, ExportAndImportGoThroughTheFileMenu) {
 
 TEST_F(EditorWindow, ABadRegFileIsRefusedWithNothingChanged) {
     putString("Y", "keep", "1");
-    const auto bad = dir_ / "bad.reg";
+    const auto bad = dir / "bad.reg";
     test::writeFile(bad, "Windows Registry Editor Version 5.00\r\n\r\n"
                          "[HKEY_CURRENT_USER\\Y]\r\n\"keep\"=\"2\"\r\n\"new\"=dword:nothex\r\n");
     prompts.files = {QString::fromStdString(bad.string())};
@@ -256,7 +256,7 @@ TEST_F(EditorWindow, ABadRegFileIsRefusedWithNothingChanged) {
     EXPECT_EQ(wide("1"), raw("Y", "keep")->second);
     EXPECT_FALSE(raw("Y", "new"));
     // A missing file is reported too, and a cancelled dialog does nothing.
-    EXPECT_FALSE(window.importFile(QString::fromStdString((dir_ / "none.reg").string())));
+    EXPECT_FALSE(window.importFile(QString::fromStdString((dir / "none.reg").string())));
     EXPECT_EQ(2u, boxes.shown.size());
     trigger("actImport");
     EXPECT_EQ(2u, boxes.shown.size());

@@ -1,13 +1,9 @@
-// A private registry store per test, and small helpers that reach it without the editor's code.
+// A private registry store per test, which the editor's own code finds through KARVO_REGISTRY,
+// and helpers that reach it without the editor's code; paths are below HKEY_CURRENT_USER.
 #pragma once
 
-#include "TestSupport.h"
-#include "registry/RegistryService.h"
-#include "registry/TextCodec.h"
+#include "TestStore.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,64 +11,30 @@
 
 namespace karvo::test {
 
-class StoreTest : public ::testing::Test {
+class StoreTest : public ::testing::Test, public TestStore {
 protected:
-    StoreTest()
-        : env_("KARVO_REGISTRY", (dir_ / "registry.db").string()),
-          store_(reg::openStore((dir_ / "registry.db").string())) {}
+    using Bytes = std::vector<std::uint8_t>;
+    static std::string cu(const std::string& path) { return "HKEY_CURRENT_USER\\" + path; }
 
-    reg::RegistryService& store() { return *store_; }
-
-    // Creates HKEY_CURRENT_USER\<path> with its parents.
-    void makeKey(const std::string& path) {
-        reg::HKey h = 0;
-        reg::DWORD disposition = 0;
-        ASSERT_EQ(reg::kErrorSuccess, store_->RegCreateKeyExA(reg::kHkeyCurrentUser, path.c_str(), 0, "", 0, 0x3F,
-                                                              nullptr, &h, &disposition));
-        store_->RegCloseKey(h);
-    }
-    void putRaw(const std::string& path, const std::string& name, reg::DWORD type, std::vector<std::uint8_t> data) {
-        makeKey(path);
-        reg::HKey h = 0;
-        ASSERT_EQ(reg::kErrorSuccess, store_->RegOpenKeyExA(reg::kHkeyCurrentUser, path.c_str(), 0, 0x3F, &h));
-        EXPECT_EQ(reg::kErrorSuccess, store_->SetValueRaw(h, name, type, data.data(), data.size()));
-        store_->RegCloseKey(h);
+    void makeKey(const std::string& path) { touch(cu(path)); }
+    void putRaw(const std::string& path, const std::string& name, reg::DWORD type, const Bytes& data) {
+        set(cu(path), name, type, {data.begin(), data.end()});
     }
     void putString(const std::string& path, const std::string& name, const std::string& text) {
-        std::string wide = text::utf8ToUtf16le(text);
-        wide.append(2, '\0');
-        putRaw(path, name, reg::kRegSz, std::vector<std::uint8_t>(wide.begin(), wide.end()));
+        setSz(cu(path), name, text);
     }
-    bool keyExists(const std::string& path) {
-        reg::HKey h = 0;
-        if (store_->RegOpenKeyExA(reg::kHkeyCurrentUser, path.c_str(), 0, 1, &h) != reg::kErrorSuccess)
-            return false;
-        store_->RegCloseKey(h);
-        return true;
+    bool keyExists(const std::string& path) { return exists(cu(path)); }
+    // Type and data of a value, nullopt when it is not there.
+    std::optional<std::pair<reg::DWORD, Bytes>> raw(const std::string& path, const std::string& name) {
+        const auto v = value(cu(path), name);
+        return v ? std::optional(std::pair(v->first, Bytes(v->second.begin(), v->second.end()))) : std::nullopt;
     }
-    // Type and data of a value under HKEY_CURRENT_USER, nullopt when it is not there.
-    std::optional<std::pair<reg::DWORD, std::vector<std::uint8_t>>> raw(const std::string& path,
-                                                                        const std::string& name) {
-        reg::HKey h = 0;
-        if (store_->RegOpenKeyExA(reg::kHkeyCurrentUser, path.c_str(), 0, 1, &h) != reg::kErrorSuccess)
-            return std::nullopt;
-        reg::DWORD type = 0;
-        std::vector<std::uint8_t> data;
-        const reg::LONG rc = store_->QueryValueRaw(h, name, type, data);
-        store_->RegCloseKey(h);
-        if (rc != reg::kErrorSuccess)
-            return std::nullopt;
-        return std::make_pair(type, data);
-    }
-    static std::vector<std::uint8_t> wide(const std::string& text) {
-        std::string w = text::utf8ToUtf16le(text);
-        w.append(2, '\0');
+    static Bytes wide(const std::string& text) {
+        const std::string w = wz(text);
         return {w.begin(), w.end()};
     }
 
-    TempDir dir_;
-    ScopedEnv env_;
-    std::unique_ptr<reg::RegistryService> store_;
+    ScopedEnv env_{"KARVO_REGISTRY", storePath()};
 };
 
 }  // namespace karvo::test
