@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +39,14 @@ int main(int argc, char** argv) {
     karvo::regfile::installDefaultRegistry();
 
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("karvo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("karvo")));
     // Backups, favourites and the editor's files are all named relative to the program folder.
-    const QString folder = QString::fromStdString(karvo::platform::programFolder());
+    const std::string executableFolder = karvo::platform::programFolder();
+    std::string programFolder = karvo::platform::userProgramFolder(executableFolder);
+    if (!karvo::platform::prepareUserFolder(programFolder, executableFolder))
+        programFolder = executableFolder;
+    const QString folder = QString::fromStdString(programFolder);
     QDir::setCurrent(folder);
 
     frmRegEdit window(folder);

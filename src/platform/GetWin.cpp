@@ -58,4 +58,43 @@ std::string GetWinDir() {
 
 #endif
 
+std::string userProgramFolder(const std::string& executableFolder) {
+#ifndef _WIN32
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(executableFolder) / kInstalledMark, ec))
+        return executableFolder;
+    fs::path data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && fs::path(xdg).is_absolute())
+        data = xdg;
+    else if (const char* home = std::getenv("HOME"); home && fs::path(home).is_absolute())
+        data = fs::path(home) / ".local" / "share";
+    else
+        return executableFolder;
+    return (data / "karvo").lexically_normal().string();
+#else
+    return executableFolder;
+#endif
+}
+
+bool prepareUserFolder(const std::string& folder, const std::string& executableFolder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec))
+        return false;
+    const fs::path help = fs::path(executableFolder) / "Karvo.chm";
+    const fs::path link = fs::path(folder) / "Karvo.chm";
+    if (fs::equivalent(fs::path(folder), fs::path(executableFolder), ec) || !fs::exists(help, ec))
+        return true;
+    // A link of ours is renewed (the package may have moved the file); a real file the user put
+    // there is theirs and stays.
+    if (fs::is_symlink(fs::symlink_status(link, ec)))
+        fs::remove(link, ec);
+    if (!fs::exists(fs::symlink_status(link, ec))) {
+        fs::create_symlink(help, link, ec);
+        if (ec)
+            fs::copy_file(help, link, ec);
+    }
+    return true;
+}
+
 }  // namespace karvo::platform
