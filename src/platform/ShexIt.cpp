@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QString>
 #include <QUrl>
@@ -47,7 +48,39 @@ bool isAddress(const QString& file) {
     return false;
 }
 
+#ifndef _WIN32
+// Whether the desktop names a program for .chm files, under any of the type's names.
+bool desktopOpensChm() {
+    const QMimeType type = QMimeDatabase().mimeTypeForName(QStringLiteral("application/vnd.ms-htmlhelp"));
+    QStringList names = type.aliases();
+    names.prepend(type.isValid() ? type.name() : QStringLiteral("application/vnd.ms-htmlhelp"));
+    for (const QString& name : names) {
+        QProcess query;
+        query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), name});
+        if (!query.waitForFinished(5000)) {
+            query.kill();
+            query.waitForFinished();
+            continue;
+        }
+        if (query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty())
+            return true;
+    }
+    return false;
+}
+#endif
+
 }  // namespace
+
+std::string documentToOpen(const std::string& file, const std::function<bool()>& chmViewerFound) {
+    const QFileInfo info(QString::fromStdString(file));
+    if (info.suffix().compare(QLatin1String("chm"), Qt::CaseInsensitive) != 0)
+        return file;
+    const QFileInfo real(info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath());
+    const QFileInfo copy(real.dir().filePath(real.completeBaseName() + QLatin1String("-html/index.html")));
+    if (!copy.isFile() || chmViewerFound())
+        return file;
+    return copy.absoluteFilePath().toStdString();
+}
 
 void setUrlOpener(UrlOpener custom) { opener() = std::move(custom); }
 
@@ -90,7 +123,8 @@ long ShellExecuteA(QWidget* /*owner*/, const std::string& operation, const std::
         return QProcess::startDetached(info.absoluteFilePath(), arguments, folder) ? kOpened
                                                                                     : kFileNotFound;
     }
-    return openThroughDesktop(QUrl::fromLocalFile(info.absoluteFilePath())) ? kOpened : kNoAssociation;
+    const std::string document = documentToOpen(info.absoluteFilePath().toStdString(), desktopOpensChm);
+    return openThroughDesktop(QUrl::fromLocalFile(QString::fromStdString(document))) ? kOpened : kNoAssociation;
 }
 
 #endif
