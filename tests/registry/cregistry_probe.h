@@ -15,13 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
 #include "registry/cRegistry.h"
+#include "registry_area.h"
 
 namespace karvo::test {
-
-using namespace karvo::reg;
-using Bytes = std::vector<std::uint8_t>;
 
 class ProbeService : public RegistryService {
 public:
@@ -103,45 +100,45 @@ private:
     RegistryService& in_;
 };
 
-// A private store on a temporary file, a probe over it and an object that talks to the probe.
-// Every test ends with no key left open.
-class RegistryTest : public ::testing::Test {
+// A probe over the area's registry and an object that talks to the probe. Every test ends with no
+// key left open.
+class RegistryTest : public RegistryArea {
 protected:
     void TearDown() override { EXPECT_TRUE(probe.open.empty()) << "a key was left open"; }
 
-    void at(HKey root, const std::string& section, const std::string& value = "") {
-        reg.setClassKey(static_cast<std::int32_t>(root));
-        reg.setSectionKey(section);
+    // Points the object at a place; hive paths without a hive are below the area.
+    void at(const std::string& section, const std::string& value = "", HKey hive = 0) {
+        reg.setClassKey(static_cast<std::int32_t>(hive ? hive : root));
+        reg.setSectionKey(hive ? section : section.empty() ? base : base + "\\" + section);
         reg.setValueKey(value);
     }
-    // The type and data of a value as the store keeps it; type 999 when it is missing.
-    std::pair<DWORD, Bytes> stored(HKey root, const std::string& path, const std::string& name) {
+    // The type and data of a value as the registry keeps it; type 999 when it is missing.
+    std::pair<DWORD, Bytes> stored(HKey hive, const std::string& path, const std::string& name) {
         std::pair<DWORD, Bytes> found{999, {}};
         HKey key = 0;
-        if (store->RegOpenKeyExA(root, path.c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess) return found;
-        if (store->QueryValueRaw(key, name, found.first, found.second) != kErrorSuccess) found.first = 999;
-        store->RegCloseKey(key);
+        if (RegistryArea::reg.RegOpenKeyExA(hive, path.c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess)
+            return found;
+        if (RegistryArea::reg.QueryValueRaw(key, name, found.first, found.second) != kErrorSuccess) found.first = 999;
+        RegistryArea::reg.RegCloseKey(key);
         return found;
     }
-    bool keyExists(HKey root, const std::string& path) {
-        cRegistry other(*store);
-        other.setClassKey(static_cast<std::int32_t>(root));
+    bool keyExists(HKey hive, const std::string& path) {
+        cRegistry other(RegistryArea::reg);
+        other.setClassKey(static_cast<std::int32_t>(hive));
         other.setSectionKey(path);
         return other.KeyExists();
     }
     // A key's default value read back as text ("<none>" when there is no text value).
-    std::string text(HKey root, const std::string& path) {
-        cRegistry other(*store);
-        other.setClassKey(static_cast<std::int32_t>(root));
+    std::string text(HKey hive, const std::string& path) {
+        cRegistry other(RegistryArea::reg);
+        other.setClassKey(static_cast<std::int32_t>(hive));
         other.setSectionKey(path);
         const Variant v = other.Value();
         const auto* s = std::get_if<std::string>(&v);
         return s != nullptr ? *s : "<none>";
     }
 
-    TempDir dir;
-    std::unique_ptr<RegistryService> store = openStore((dir / "reg.db").string());
-    ProbeService probe{*store};
+    ProbeService probe{RegistryArea::reg};
     cRegistry reg{probe};
 };
 

@@ -1,11 +1,10 @@
-// The store shared by several processes: concurrent writers and readers, a writer killed in the
-// middle of a batch, the one-time filling of a new store, and a store that cannot be opened.
+// The store shared by several processes: a writer killed in the middle of a batch, the one-time
+// filling of a new store, and a store that cannot be opened.
 #include "store_support.h"
 
 #include <sqlite3.h>
 
 #include <csignal>
-#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,56 +34,6 @@ int waitFor(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// Fills keys Writer<n>\K<i> with one value each, checking on the way that enumeration of the
-// shared parent never shows a torn or unordered list. Says on standard error what went wrong.
-bool writeAndEnumerate(const std::string& file, int writer, int count) {
-    auto s = openStore(file);
-    const auto fail = [&](const char* what, int i, LONG rc) {
-        std::fprintf(stderr, "writer %d, key %d: %s gave %d\n", writer, i, what, static_cast<int>(rc));
-        return false;
-    };
-    for (int i = 0; i < count; ++i) {
-        HKey k = 0;
-        const std::string p = "Shared\\Writer" + std::to_string(writer) + "\\K" + std::to_string(i);
-        LONG rc = s->RegCreateKeyExA(kHkeyCurrentUser, p.c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr);
-        if (rc != kErrorSuccess)
-            return fail("create", i, rc);
-        const std::uint8_t v[4] = {static_cast<std::uint8_t>(i), 0, 0, 0};
-        if ((rc = s->SetValueRaw(k, "n", kRegDword, v, 4)) != kErrorSuccess)
-            return fail("set value", i, rc);
-        s->RegCloseKey(k);
-        HKey shared = 0;
-        if ((rc = s->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyRead, &shared)) != kErrorSuccess)
-            return fail("open", i, rc);
-        std::string prev, name;
-        DWORD j = 0;
-        for (; (rc = s->EnumKeyRaw(shared, j, name)) == kErrorSuccess; ++j) {
-            if (j > 0 && !(prev < name))
-                return fail("order", i, rc);
-            prev = name;
-        }
-        if (rc != kErrorNoMoreItems || j == 0)
-            return fail("enumerate", i, rc);
-        s->RegCloseKey(shared);
-    }
-    return true;
-}
-
-TEST_F(StoreTest, TwoProcessesWriteAndEnumerateAtOnce) {
-    constexpr int kCount = 150;
-    const pid_t a = spawn([&] { return writeAndEnumerate(file, 1, kCount); });
-    const pid_t b = spawn([&] { return writeAndEnumerate(file, 2, kCount); });
-    EXPECT_TRUE(writeAndEnumerate(file, 3, kCount));
-    EXPECT_EQ(waitFor(a), 0);
-    EXPECT_EQ(waitFor(b), 0);
-    for (int w = 1; w <= 3; ++w) {
-        HKey h = 0;
-        ASSERT_EQ(open(kHkeyCurrentUser, "Shared\\Writer" + std::to_string(w), kKeyRead, h), kErrorSuccess);
-        EXPECT_EQ(subKeys(h).size(), static_cast<std::size_t>(kCount)) << w;
-        reg.RegCloseKey(h);
-    }
 }
 
 TEST_F(StoreTest, KilledBatchLeavesNoTrace) {

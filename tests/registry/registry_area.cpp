@@ -1,0 +1,92 @@
+#include "registry_area.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <random>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace karvo::test {
+
+namespace {
+
+std::string uniqueArea() {
+    return "Software\\Karvo Tests\\" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
+}
+
+RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const TempDir& dir) {
+#ifdef _WIN32
+    (void)store;
+    (void)dir;
+    return systemRegistry();
+#else
+    store = openStore((dir / "registry.db").string());
+    return *store;
+#endif
+}
+
+}  // namespace
+
+bool underWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
+RegistryArea::RegistryArea() : reg(backEnd(store, dir)), base(uniqueArea()) { area = create(""); }
+
+RegistryArea::~RegistryArea() {
+    for (HKey h : made_)
+        reg.RegCloseKey(h);
+    EXPECT_EQ(reg.DeleteTree(root, base.c_str()), kErrorSuccess);
+    reg.RegDeleteKeyA(root, "Software\\Karvo Tests");  // only when no other run's area is left in it
+}
+
+HKey RegistryArea::create(const std::string& sub, HKey parent) {
+    const std::string path = parent ? sub : sub.empty() ? base : base + "\\" + sub;
+    HKey h = 0;
+    EXPECT_EQ(reg.RegCreateKeyExA(parent ? parent : root, path.c_str(), 0, "", 0, kKeyAllAccess, nullptr, &h,
+                                  nullptr),
+              kErrorSuccess)
+        << path;
+    made_.push_back(h);
+    return h;
+}
+
+Strings RegistryArea::subKeys(HKey h) {
+    Strings names;
+    std::string name;
+    for (DWORD i = 0; reg.EnumKeyRaw(h, i, name) == kErrorSuccess; ++i)
+        names.push_back(name);
+    return listed(names);
+}
+
+Strings RegistryArea::valueNames(HKey h) {
+    Strings names;
+    std::string name;
+    DWORD type = 0;
+    Bytes data;
+    for (DWORD i = 0; reg.EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
+        names.push_back(name);
+    return listed(names);
+}
+
+Strings RegistryArea::listed(Strings names) {
+#ifdef _WIN32
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return std::toupper(static_cast<unsigned char>(x)) < std::toupper(static_cast<unsigned char>(y));
+        });
+    });
+#endif
+    return names;
+}
+
+}  // namespace karvo::test

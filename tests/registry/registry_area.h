@@ -1,0 +1,62 @@
+// The registry under test and a private key area in it, for suites that run on every back end: on
+// Windows the system's own registry (under Wine, the test run's throw-away prefix), where the area
+// is a key of its own under HKEY_CURRENT_USER\Software\Karvo Tests, removed with everything below it
+// afterwards, so the suites are safe on a real machine too; elsewhere a private store on a
+// temporary file, with the area at the same path.
+#pragma once
+
+#include "TestSupport.h"
+#include "registry/RegistryService.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace karvo::test {
+
+using namespace karvo::reg;
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+
+// Wine's registry, where it answers otherwise than Windows does.
+bool underWine();
+
+class RegistryArea : public ::testing::Test {
+protected:
+    RegistryArea();
+    ~RegistryArea() override;
+
+    // Keys below the area; create() keys stay open until the test ends.
+    HKey create(const std::string& sub, HKey parent = 0);
+    LONG open(const std::string& sub, DWORD rights, HKey& h) {
+        return reg.RegOpenKeyExA(root, (base + "\\" + sub).c_str(), 0, rights, &h);
+    }
+    Strings subKeys(HKey h);
+    Strings valueNames(HKey h);
+    LONG setSz(HKey h, const char* name, const std::string& text) {
+        return reg.RegSetValueExA(h, name, 0, kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                                  static_cast<DWORD>(text.size() + 1));
+    }
+    // Names put into the order in which this back end lists them; subKeys() and valueNames() give
+    // theirs so. The store lists sub-keys by upper-cased name, as Windows' hives keep them, and values
+    // in creation order. Windows promises neither ("not ordered", RegEnumKeyEx and RegEnumValue), and
+    // Wine sorts both by lower-cased name ("_" before letters), so there both sides are compared
+    // sorted the store's way.
+    static Strings listed(Strings names);
+    // Off Windows the ANSI code page is UTF-8; on Windows it need not hold names beyond ASCII.
+    bool ansiIsUtf8() const { return store != nullptr; }
+
+    TempDir dir;
+    std::unique_ptr<RegistryService> store;  // the private store; null on Windows
+    RegistryService& reg;
+    const HKey root = kHkeyCurrentUser;
+    const std::string base;  // the area's path below root
+    HKey area = 0;
+
+private:
+    std::vector<HKey> made_;
+};
+
+}  // namespace karvo::test
