@@ -458,11 +458,11 @@ Result targetsFor(const std::string& keyPath, std::vector<Target>& targets) {
     return r;
 }
 
-std::string temporaryNameBeside(const std::filesystem::path& target) {
+std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
     std::random_device rd;
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
-    return (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+    return target.parent_path() / ("." + target.filename().string() + suffix);
 }
 
 }  // namespace
@@ -491,19 +491,20 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
     }
 
     // Written beside the target and renamed over it only when complete: a failed export never
-    // leaves half a file behind.
+    // leaves half a file behind. The file is made in a folder of its own, since a new folder is the
+    // one thing every system creates only when nothing of that name is there (the C library of
+    // the Windows build, msvcrt, ignores fopen's "x" and would open an existing file).
     const std::filesystem::path target(file);
-    std::string temp;
-    std::FILE* created = nullptr;
-    for (int attempt = 0; attempt < 16 && created == nullptr; ++attempt) {
-        temp = temporaryNameBeside(target);
-        created = std::fopen(temp.c_str(), "wbx");
-    }
-    if (created == nullptr)
-        return {false, "cannot create \"" + file + "\""};
-    std::fclose(created);
-
+    std::filesystem::path folder;
     std::error_code ec;
+    bool created = false;
+    for (int attempt = 0; attempt < 16 && !created; ++attempt) {
+        folder = temporaryNameBeside(target);
+        created = std::filesystem::create_directory(folder, ec);
+    }
+    if (!created)
+        return {false, "cannot create \"" + file + "\""};
+    const std::filesystem::path temp = folder / target.filename();
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (out) {
@@ -520,8 +521,7 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
         if (ec)
             r = {false, "cannot write \"" + file + "\": " + ec.message()};
     }
-    if (!r.ok)
-        std::filesystem::remove(temp, ec);
+    std::filesystem::remove_all(folder, ec);
     return r;
 }
 
