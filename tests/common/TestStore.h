@@ -24,9 +24,13 @@ public:
 
     std::string storePath() const { return (dir / ("registry" + std::to_string(stores_) + ".db")).string(); }
     reg::RegistryService& store() {
+#ifdef _WIN32
+        return reg::systemRegistry();  // the one registry there is: callers keep to keys of their own
+#else
         if (!store_)
             store_ = reg::openStore(storePath());
         return *store_;
+#endif
     }
     // Starts over on an empty store of its own.
     void freshStore() {
@@ -52,7 +56,10 @@ public:
     }
     void set(const std::string& path, const std::string& name, reg::DWORD type, const std::string& data) {
         const reg::HKey key = open(path, true);
-        const auto* raw = reinterpret_cast<const std::uint8_t*>(data.data());
+        // Windows counts in a terminating zero that string data lacks when one follows the data in
+        // memory; a guard after it keeps the value exactly as given.
+        const std::string guarded = data + "\x01\x01";
+        const auto* raw = reinterpret_cast<const std::uint8_t*>(guarded.data());
         EXPECT_EQ(reg::kErrorSuccess, store().SetValueRaw(key, name, type, raw, data.size())) << path;
         store().RegCloseKey(key);
     }

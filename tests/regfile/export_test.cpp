@@ -23,13 +23,16 @@ TEST_F(RegTest, LayoutKeysSortedValuesInCreationOrderNamesRawInKeys) {
     setSz(kK, "Value 2", "I was added first!");
     setSz(kK, "Value 1", "I was added second!");
     setSz(kK, "Value 2", "overwritten in place");
-    const std::string expected =
-        exportFile({"", "[" + kK + "]", "\"Value 2\"=\"overwritten in place\"", "\"Value 1\"=\"I was added second!\"",
-                    "", "[" + kK + "\\https://winehq.org]", "", "[" + kK + "\\Subkey1 [x] ;#=\"]", "",
-                    "[" + kK + "\\Subkey2]", "", "[" + kK + "\\Subkey2\\Empty]", ""});
-    expectFileEq(expected, exported(kK));
+    const auto layout = [](const std::string& k) {
+        return exportFile({"", "[" + k + "]", "\"Value 2\"=\"overwritten in place\"", "\"Value 1\"=\"I was added second!\"",
+                           "", "[" + k + "\\https://winehq.org]", "", "[" + k + "\\Subkey1 [x] ;#=\"]", "",
+                           "[" + k + "\\Subkey2]", "", "[" + k + "\\Subkey2\\Empty]", ""});
+    };
+    expectFileEq(layout(kK), exported(kK));
     // The key is looked up ignoring case and doubled or trailing separators, and written as stored.
-    expectFileEq(expected, exported("hkey_current_user\\SOFTWARE\\\\wine\\REGEDIT_test\\"));
+    const std::string asked = otherCase(kK.substr(18));
+    expectFileEq(layout(kStoredSpelling ? kK : "HKEY_CURRENT_USER\\" + asked),
+                 exported("hkey_current_user\\\\" + asked + "\\"));
 }
 
 struct ValueCase {
@@ -135,6 +138,8 @@ TEST_F(RegTest, EveryValueIsWrittenInItsOwnSyntaxInBothFormatsAndReadsBack) {
 }
 
 TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreAndComesBackWhole) {
+    if (kSystemRegistry)
+        GTEST_SKIP() << "no store here: the system's registry has its own content";
     ASSERT_TRUE(validateRegBytes(defaultRegistryText(), "default.reg").ok);
     installDefaultRegistry();
     freshStore();

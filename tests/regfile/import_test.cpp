@@ -30,7 +30,7 @@ const auto kExp = reg::kRegExpandSz;
 const auto kMulti = reg::kRegMultiSz;
 
 const std::vector<ValidCase>& validCases() {
-    static const std::string longKey(255, 'k'), longName(16383, 'v');
+    static const std::string longKey(kLongestKeyName, 'k'), longName(16383, 'v');
     static const std::vector<ValidCase> cases = {
         {"dword and binary",
          {R"("Wine1a"=dword:00000017)", R"("Wine1b"=dword:1)", R"("Wine1c"=dword:4444)",
@@ -150,7 +150,8 @@ TEST_F(RegTest, EveryValidCaseGivesExactlyItsResult) {
 }
 
 TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubtree) {
-    ASSERT_TRUE(import(unicodeFile({kHeader5, "[hkey_CURRENT_user\\Software\\Wine\\regedit_test\\Subkey3a\\Deep]",
+    touch(kK);
+    ASSERT_TRUE(import(unicodeFile({kHeader5, "[" + otherCase(kK) + "\\Subkey3a\\Deep]",
                                     "\"v\"=\"1\"", "[" + kK + "\\Subkey1c ]", "[" + kK + "\\Subkey1d\t]",
                                     "[" + kK + "\\\\Doubled\\\\Slash\\]", "[HKEY_CURRENT_USER]", "\"AtRoot\"=dword:2"}))
                     .ok);
@@ -160,10 +161,11 @@ TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubt
     EXPECT_FALSE(exists(kK + "\\Subkey1c"));
     EXPECT_TRUE(exists(kK + "\\Doubled\\Slash"));
     EXPECT_TRUE(value("HKEY_CURRENT_USER", "AtRoot").has_value());
-    EXPECT_NE(readable(exported(kK)).find("\\regedit_test\\Subkey3a]"), std::string::npos);
+    store().RegDeleteValueA(reg::kHkeyCurrentUser, "AtRoot");
+    EXPECT_NE(readable(exported(kK)).find("[" + kK + "\\Subkey3a]"), std::string::npos);
 
     // A deleted key takes its whole subtree; a later line brings the key back empty.
-    const Result r = import(ansiFile({"REGEDIT4", "[-HKEY_current_USER\\Software\\Wine\\regedit_test\\sUBKEY3A]",
+    const Result r = import(ansiFile({"REGEDIT4", "[-" + otherCase(kK) + "\\sUBKEY3A]",
                                       "[-" + kK + "\\NeverThere]", "[" + kK + "\\Subkey3a\\New]", "\"n\"=dword:3"}));
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_FALSE(exists(kK + "\\Subkey3a\\Deep"));
@@ -181,6 +183,7 @@ TEST_F(RegTest, EightBitTextIsUtf8UnlessItIsNotThenWindows1252) {
             import(bom + ansiFile({kHeader5, "[" + kK + "\\caf" + e + "]", "\"n" + e + "\"=\"" + e + "\""}));
         ASSERT_TRUE(r.ok) << r.message;
         EXPECT_EQ(data(kK + "\\caf\xC3\xA9", "n\xC3\xA9"), wz("\xC3\xA9"));
+        EXPECT_NE(readable(exported(kK)).find("\\caf\xC3\xA9]"), std::string::npos);  // stored so, not re-encoded
     }
     // An unpaired surrogate in UTF-16 string data survives unit for unit.
     ASSERT_TRUE(import(unicodeFile({kHeader5, "[" + kK + "]"}) + w("\"s\"=\"a") + bytes({0, 0xD8}) + w("b\"\r\n")).ok);
@@ -268,7 +271,7 @@ const std::vector<RefusedCase>& refusedCases() {
         {{R"("D"=dword:1234\)", "5678"}, 0}, {{R"("T"="Test \)", R"(Value")"}, 0}, {{"[" + K + "\\", "Subkey1]"}, 0},
         {{"[" + K, "\\Subkey2]"}, 0}, {{"-", "\"ok\"=dword:1"}, 0},
         {{"[-" + K + "\\Subkey4a]", R"("Wine1a"=dword:12345678)"}, 1},
-        {{"[HKEY_CURRENT_USERS\\Software\\Wine\\regedit_test\\Subkey4b]", R"("v"=dword:1)"}, 0},
+        {{"[HKEY_CURRENT_USERS" + K.substr(17) + "\\Subkey4b]", R"("v"=dword:1)"}, 0},
     };
     return cases;
 }

@@ -8,7 +8,10 @@
 #include "registry/TextCodec.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -24,9 +27,31 @@ using reg::HKey;
 using reg::LONG;
 using karvo::test::wz;
 
-inline const std::string kK = "HKEY_CURRENT_USER\\Software\\Wine\\regedit_test";
+// The tests' own key. On Windows it lies in the system's registry (under Wine, the test run's
+// throw-away prefix), so it is named after the process and removed afterwards.
+inline const std::string kK = "HKEY_CURRENT_USER\\Software\\Karvo Tests\\regfile-" + std::to_string(::getpid());
+#ifdef _WIN32
+inline constexpr bool kSystemRegistry = true;
+#else
+inline constexpr bool kSystemRegistry = false;
+#endif
+// Where the Windows build's registry, run under Wine, answers otherwise than the store: it has no
+// batches, so changes apply one by one; the Win32 back end names a key by the path it was opened
+// with, not as stored; Wine's ANSI entry points refuse a path longer than 260 characters (Windows
+// takes key names up to 255 characters at any depth); and Wine lists values sorted by name
+// (Windows and the store in creation order), see valuesListed().
+inline constexpr bool kBatches = !kSystemRegistry;
+inline constexpr bool kStoredSpelling = !kSystemRegistry;
+inline const std::size_t kLongestKeyName = kSystemRegistry ? 259 - kK.size() + 17 : 255;
 inline const std::string kHeader5 = "Windows Registry Editor Version 5.00";
 
+// The text with the letter case of every ASCII letter turned round.
+inline std::string otherCase(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::islower(static_cast<unsigned char>(c)) ? std::toupper(static_cast<unsigned char>(c))
+                                                                          : std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
 // UTF-16LE bytes of UTF-8 text, without a terminating NUL (wz adds one).
 inline std::string w(std::string_view utf8) { return text::utf8ToUtf16le(utf8); }
 inline std::string bytes(std::initializer_list<int> list) {
@@ -76,8 +101,33 @@ inline std::string readable(const std::string& file) {
         return "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2));
     return file;
 }
+// A readable file with, under Wine, the values of each key in one fixed order (the line order).
+inline std::string valuesListed(const std::string& text) {
+    if (!kSystemRegistry)
+        return text;
+    std::string out;
+    std::vector<std::string> values;  // each with its continuation lines
+    const auto flush = [&] {
+        std::sort(values.begin(), values.end());
+        for (const std::string& v : values)
+            out += v;
+        values.clear();
+    };
+    for (std::size_t pos = 0, end; pos < text.size(); pos = end) {
+        end = std::min(text.find('\n', pos), text.size() - 1) + 1;
+        const std::string line = text.substr(pos, end - pos);
+        if (line.rfind("  ", 0) == 0 && !values.empty())
+            values.back() += line;
+        else if (line[0] == '"' || line[0] == '@')
+            values.push_back(line);
+        else
+            flush(), out += line;
+    }
+    flush();
+    return out;
+}
 inline void expectFileEq(const std::string& expected, const std::string& actual) {
-    if (expected != actual) {
+    if (valuesListed(readable(expected)) != valuesListed(readable(actual))) {
         EXPECT_EQ(readable(expected), readable(actual)) << "the file bytes differ";
     }
 }
@@ -148,6 +198,14 @@ private:
 class RegTest : public ::testing::Test, public karvo::test::TestStore {
 public:
     void SetUp() override { reg::setNewStoreInitializer(nullptr); }
+#ifdef _WIN32
+    // The system's registry is shared: a fresh store is the tests' key gone.
+    void freshStore() { store().DeleteTree(reg::kHkeyCurrentUser, kK.substr(kK.find('\\') + 1).c_str()); }
+    ~RegTest() override {
+        freshStore();
+        store().RegDeleteKeyA(reg::kHkeyCurrentUser, "Software\\Karvo Tests");  // only when no other run's key is left
+    }
+#endif
 
     Result import(const std::string& file) { return importRegBytes(store(), file, "test.reg"); }
     std::string exported(const std::string& keyPath, Format format = Format::Unicode5) {
@@ -156,8 +214,9 @@ public:
         EXPECT_TRUE(r.ok) << r.message;
         return out.str();
     }
-    // Everything in the store, for before/after comparisons.
-    std::string snapshot() { return readable(exported("")); }
+    // Everything a test may change, for before/after comparisons: the whole private store, or on
+    // Windows the tests' key.
+    std::string snapshot() { return readable(exported(kSystemRegistry ? kK : "")); }
 };
 
 }  // namespace karvo::regfile::test
