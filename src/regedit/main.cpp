@@ -77,6 +77,9 @@ int main(int argc, char** argv) {
     if (args.size() < 2 || unquoted(args[1]).empty())
         return failure("no file named after " + args[0]);
 
+    // A registry that cannot be used is said once, before anything is read or written.
+    if (const std::string problem = karvo::reg::registryProblem(); !problem.empty())
+        return failure(problem);
     karvo::regfile::installDefaultRegistry();
     karvo::reg::RegistryService& registry = karvo::reg::systemRegistry();
 

@@ -158,8 +158,28 @@ std::string defaultStorePath();
 using NewStoreInitializer = std::function<void(RegistryService&)>;
 void setNewStoreInitializer(NewStoreInitializer init);
 
-// The process's system registry: on Windows the real one, elsewhere the store at defaultStorePath(),
-// opened on first use and kept for the life of the process.
+// Which registry $KARVO_REGISTRY selects off Windows: a store file (the default), or with
+// "wine:PREFIX" or "wine" a Wine prefix's own registry ($WINEPREFIX, else ~/.wine).
+struct RegistryChoice {
+    bool wine = false;
+    std::string location;  // the store file, or the prefix folder
+};
+RegistryChoice registryChoice();
+
+// Why the chosen registry cannot be used, in one sentence; "" when it can. A Wine prefix needs
+// wine installed, its folder present and a Wine prefix (system.reg in it); nothing is created by
+// looking, since wine would silently make a new prefix.
+std::string registryProblem();
+
+// Says, once per registry, that it cannot be reached (it would not open, or its helper stopped).
+// By default one line on standard error; the window programs show a message box instead.
+using RegistryFailureHandler = std::function<void(const std::string& message)>;
+void setRegistryFailureHandler(RegistryFailureHandler handler);
+void reportRegistryFailure(const std::string& message);
+
+// The process's system registry: on Windows the real one, elsewhere the one registryChoice()
+// names, opened on first use and kept for the life of the process. A registry that cannot be used
+// answers every call with a failure.
 RegistryService& systemRegistry();
 
 }  // namespace karvo::reg

@@ -1,8 +1,11 @@
 #include "registry_area.h"
 
+#include "registry/RegistryPipe.h"
+
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cctype>
 #include <random>
 
@@ -24,12 +27,25 @@ RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const TempDir&
     (void)dir;
     return systemRegistry();
 #else
-    store = openStore((dir / "registry.db").string());
+    const std::string file = (dir / "registry.db").string();
+    if (backEndName() == "helper") {
+        HelperCommand command;
+        command.argv = {(binaryDir() / "windows" / "reghelper").string(), file};
+        command.what = "the test store " + file;
+        store = openHelperRegistry(command);
+    } else {
+        store = openStore(file);
+    }
     return *store;
 #endif
 }
 
 }  // namespace
+
+std::string backEndName() {
+    const char* name = std::getenv("KARVO_TEST_BACKEND");
+    return name ? name : "";
+}
 
 bool underWine() {
 #ifdef _WIN32

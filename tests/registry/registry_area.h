@@ -2,7 +2,7 @@
 // Windows the system's own registry (under Wine, the test run's throw-away prefix), where the area
 // is a key of its own under HKEY_CURRENT_USER\Software\Karvo Tests, removed with everything below it
 // afterwards, so the suites are safe on a real machine too; elsewhere a private store on a
-// temporary file, with the area at the same path.
+// temporary file (on its own or behind the helper's pipe), with the area at the same path.
 #pragma once
 
 #include "TestSupport.h"
@@ -19,6 +19,11 @@ namespace karvo::test {
 using namespace karvo::reg;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
+
+// Off Windows, KARVO_TEST_BACKEND picks the back end the suites run on: the store by default, or
+// "helper", the same kind of store served by the reghelper program over its pipe, so every suite
+// also checks that the pipe hands each call and out-parameter through unchanged.
+std::string backEndName();
 
 // Wine's registry, where it answers otherwise than Windows does.
 bool underWine();
