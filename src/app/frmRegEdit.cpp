@@ -23,7 +23,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -393,6 +395,13 @@ void frmRegEdit::editorDone() {
     }
 }
 
+namespace {
+
+// With a Wine prefix as the registry, backups go through Wine's own regedit.
+bool wineEditor() { return karvo::reg::registryChoice().wine; }
+
+}  // namespace
+
 void frmRegEdit::cmdBackup_Click() {
     QTreeWidgetItem* node = tree_->selectedNode();
     if (!node || !tree::RegistryTree::isMarked(node)) {
@@ -433,13 +442,18 @@ void frmRegEdit::cmdBackup_Click() {
     letEventsRun();
     showMessage(QStringLiteral("Creating backup file ") + name);
     letEventsRun();
+    // The editor writes the file in its working folder, which is ours.
+    const QString file = QDir::current().absoluteFilePath(Label1->text());
+    const QDateTime writtenBefore = QFileInfo(file).lastModified();
     // The outcome is reported only once the editor has finished; the window keeps running.
     karvo::platform::RunProcess(
         commandLine.toStdString(), karvo::platform::kStyleNormalFocus, this,
-        [this, name](const karvo::platform::ProcessOutcome& outcome) {
+        [this, name, file, writtenBefore](const karvo::platform::ProcessOutcome& outcome) {
             editorDone();
-            const backup::EditorReport report = backup::exportReport(
-                name, outcome.started, outcome.exitCode, QString::fromStdString(outcome.errorText));
+            QString reason = QString::fromStdString(outcome.errorText);
+            const int status =
+                backup::checkedEditorStatus(outcome.exitCode, reason, wineEditor(), file, writtenBefore);
+            const backup::EditorReport report = backup::exportReport(name, outcome.started, status, reason);
             lblMessage->setText(report.status);
             if (!report.ok)
                 MsgBox(this, report.message, vbOKOnly, kAppTitle);
@@ -473,8 +487,9 @@ void frmRegEdit::cmdRestore_Click() {
         commandLine.toStdString(), karvo::platform::kStyleNormalFocus, this,
         [this, name](const karvo::platform::ProcessOutcome& outcome) {
             editorDone();
-            const backup::EditorReport report = backup::importReport(
-                name, outcome.started, outcome.exitCode, QString::fromStdString(outcome.errorText));
+            QString reason = QString::fromStdString(outcome.errorText);
+            const int status = backup::checkedEditorStatus(outcome.exitCode, reason, wineEditor());
+            const backup::EditorReport report = backup::importReport(name, outcome.started, status, reason);
             lblMessage->setText(report.status);
             if (report.ok) {
                 letEventsRun();

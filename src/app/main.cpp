@@ -1,7 +1,9 @@
 // karvo: backs up and restores single registry keys.
 #include "app/frmRegEdit.h"
 #include "platform/GetWin.h"
+#include "platform/MsgBox.h"
 #include "regfile/DefaultRegistry.h"
+#include "registry/RegistryService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -41,6 +43,24 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("karvo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("karvo")));
+    const QString title = QStringLiteral("Karvo Backup");
+    // A registry that cannot be used (Wine missing, no such prefix) is said before anything is read.
+    if (const std::string problem = karvo::reg::registryProblem(); !problem.empty()) {
+        karvo::platform::MsgBox(nullptr, QString::fromStdString(problem) + QStringLiteral("     "),
+                                karvo::platform::vbOKOnly, title);
+        return 1;
+    }
+    // One that is lost later says so once, in a box shown between events, never in the middle of a
+    // registry call.
+    karvo::reg::setRegistryFailureHandler([title](const std::string& message) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [title, text = QString::fromStdString(message)] {
+                karvo::platform::MsgBox(QApplication::activeWindow(), text + QStringLiteral("     "),
+                                        karvo::platform::vbOKOnly, title);
+            },
+            Qt::QueuedConnection);
+    });
     // Backups, favourites and the editor's files are all named relative to the program folder.
     const std::string executableFolder = karvo::platform::programFolder();
     std::string programFolder = karvo::platform::userProgramFolder(executableFolder);

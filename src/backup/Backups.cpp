@@ -107,6 +107,22 @@ bool deleteBackup(const QString& folder, const QString& backupName, QString* err
     return false;
 }
 
+int checkedEditorStatus(int exitCode, QString& reason, bool wineEditor, const QString& exportFile,
+                        const QDateTime& writtenBefore) {
+    if (exitCode != 0)
+        return exitCode;
+    if (wineEditor && !reason.trimmed().isEmpty())
+        return 1;
+    if (!exportFile.isEmpty()) {
+        const QFileInfo info(exportFile);
+        if (!info.isFile() || info.size() == 0 || (writtenBefore.isValid() && info.lastModified() <= writtenBefore)) {
+            reason = QStringLiteral("The registry editor wrote nothing to ") + info.fileName();
+            return 1;
+        }
+    }
+    return 0;
+}
+
 EditorReport exportReport(const QString& name, bool started, int exitCode, const QString& reason) {
     return report(started && exitCode == 0, name + QStringLiteral(" backup has been created"),
                   QStringLiteral("Backup file ") + name + QStringLiteral(" could not be created"),

@@ -3,6 +3,7 @@
 // deletion; the window only reads its controls and calls these.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,14 @@ QString importCommandLine(const QString& winDir, const QString& backupName);
 QString backupFilePath(const QString& folder, const QString& backupName);
 // Deletes a backup file; on failure error (when given) says why.
 bool deleteBackup(const QString& folder, const QString& backupName, QString* error = nullptr);
+
+// The editor's exit status, made honest. Wine's regedit ends with status 0 even when it failed and
+// says why only on standard error, so with it (wineEditor) a reason given is a failure; and an
+// export whose file (exportFile) is missing, empty or no newer than writtenBefore (its time before
+// the run, invalid when there was none) failed whatever the status said. Returns the status to
+// report; reason gets the cause of a failure found here.
+int checkedEditorStatus(int exitCode, QString& reason, bool wineEditor, const QString& exportFile = {},
+                        const QDateTime& writtenBefore = {});
 
 // What the status line and the message box say once the editor has finished.
 struct EditorReport {

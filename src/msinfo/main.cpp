@@ -32,8 +32,6 @@ QString memoryText() {
 }
 
 QString report() {
-    const QString store = QString::fromStdString(karvo::reg::defaultStorePath());
-    const QFileInfo storeInfo(store);
     QString text;
     QTextStream out(&text);
     out << "System Information\n\n";
@@ -43,6 +41,12 @@ QString report() {
     out << "Processor:          " << QSysInfo::currentCpuArchitecture() << ", "
         << QThread::idealThreadCount() << " logical processors\n";
     out << "Physical memory:    " << memoryText() << '\n';
+    if (const karvo::reg::RegistryChoice choice = karvo::reg::registryChoice(); choice.wine) {
+        out << "Registry:           the Wine prefix " << QString::fromStdString(choice.location) << '\n';
+        return text;
+    }
+    const QString store = QString::fromStdString(karvo::reg::defaultStorePath());
+    const QFileInfo storeInfo(store);
     out << "Registry store:     " << store << '\n';
     out << "Registry store size: "
         << (storeInfo.exists() ? QLocale::c().formattedDataSize(storeInfo.size(), 1,

@@ -1,6 +1,7 @@
 #include "platform/CommandLine.h"
 
 #include "platform/GetWin.h"
+#include "registry/RegistryService.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -65,7 +66,13 @@ std::string nativeSpelling(std::string_view windowsPath) {
 #ifndef _WIN32
     const bool hasDrive = s.size() >= 2 && s[1] == ':' &&
                           ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'));
-    if (hasDrive) {
+    const reg::RegistryChoice choice = reg::registryChoice();
+    if (hasDrive && choice.wine) {
+        // Wine's own drive table: <prefix>/dosdevices/c: and so on.
+        const char letter = static_cast<char>(s[0] >= 'A' && s[0] <= 'Z' ? s[0] - 'A' + 'a' : s[0]);
+        s = choice.location + "/dosdevices/" + letter + ":" + (s.size() > 2 && s[2] != '\\' && s[2] != '/' ? "/" : "") +
+            s.substr(2);
+    } else if (hasDrive) {
         std::string rest = s.substr(2);
         if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) {
             const std::string after = rest.substr(1);
@@ -228,6 +235,30 @@ std::string resolveProgram(std::string_view windowsPath) {
     return {};
 }
 
+std::optional<ResolvedCommand> wineCommand(std::string_view windowsProgram, const std::string& resolved,
+                                           std::vector<std::string> arguments) {
+#ifdef _WIN32
+    (void)windowsProgram;
+    (void)resolved;
+    (void)arguments;
+    return std::nullopt;
+#else
+    const reg::RegistryChoice choice = reg::registryChoice();
+    if (!choice.wine || !endsWithExe(resolved))
+        return std::nullopt;
+    // Wine is given the Windows spelling, with the ".exe" that CreateProcess would add.
+    std::string program(windowsProgram);
+    if (!endsWithExe(program))
+        program += ".exe";
+    ResolvedCommand command{"wine", {std::move(program)}, {{"WINEPREFIX", choice.location}}};
+    if (const char* debug = std::getenv("WINEDEBUG"); !debug || !*debug)
+        command.environment.emplace_back("WINEDEBUG", "-all");
+    command.arguments.insert(command.arguments.end(), std::make_move_iterator(arguments.begin()),
+                             std::make_move_iterator(arguments.end()));
+    return command;
+#endif
+}
+
 std::optional<ResolvedCommand> resolveCommandLine(std::string_view commandLine) {
     std::size_t begin = 0;
     while (begin < commandLine.size() && isBlank(commandLine[begin]))
@@ -247,7 +278,9 @@ std::optional<ResolvedCommand> resolveCommandLine(std::string_view commandLine) 
             return std::nullopt;
         const std::string_view rest =
             close == std::string_view::npos ? std::string_view() : line.substr(close + 1);
-        return ResolvedCommand{std::move(program), splitArguments(rest)};
+        if (auto wine = wineCommand(name, program, splitArguments(rest)))
+            return wine;
+        return ResolvedCommand{std::move(program), splitArguments(rest), {}};
     }
 
     // Unquoted: the program may hold blanks, so every prefix that ends at a blank is a candidate,
@@ -256,8 +289,11 @@ std::optional<ResolvedCommand> resolveCommandLine(std::string_view commandLine) 
         if (i < line.size() && !(isBlank(line[i]) && !isBlank(line[i - 1])))
             continue;
         std::string program = resolveProgram(line.substr(0, i));
-        if (!program.empty())
-            return ResolvedCommand{std::move(program), splitArguments(line.substr(i))};
+        if (program.empty())
+            continue;
+        if (auto wine = wineCommand(line.substr(0, i), program, splitArguments(line.substr(i))))
+            return wine;
+        return ResolvedCommand{std::move(program), splitArguments(line.substr(i)), {}};
     }
     return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace karvo::platform {
@@ -28,7 +29,14 @@ std::string resolvePath(std::string_view windowsPath);
 struct ResolvedCommand {
     std::string program;             // the file to run
     std::vector<std::string> arguments;
+    std::vector<std::pair<std::string, std::string>> environment;  // set for the program only
 };
+
+// With a Wine prefix as the registry (KARVO_REGISTRY=wine...), "<drive>:\" names that drive of
+// the prefix, and a Windows program (".exe") found there or given by such a path runs under wine
+// on the prefix. The command for windowsProgram, or nullopt when it is not such a program.
+std::optional<ResolvedCommand> wineCommand(std::string_view windowsProgram, const std::string& resolved,
+                                           std::vector<std::string> arguments);
 
 // Finds the program of a whole command line as CreateProcess does: a quoted first part is the
 // program; an unquoted one with blanks is tried a prefix at a time (up to each blank, then the whole

@@ -1,5 +1,7 @@
 #include "platform/GetWin.h"
 
+#include "registry/RegistryService.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -44,6 +46,9 @@ std::string programFolder() {
 }
 
 std::string GetWinDir() {
+    // On a Wine prefix the Windows folder is the prefix's, named as its programs name it.
+    if (reg::registryChoice().wine)
+        return "C:\\windows";
     if (const char* over = std::getenv("KARVO_WINDIR"); over && *over) {
         std::string dir = over;
         while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\'))

@@ -1,5 +1,6 @@
 // The Windows folder. Off Windows it is the folder "windows" beside the program, where the build
-// and the install put the registry editor; $KARVO_WINDIR names another one (tests).
+// and the install put the registry editor; $KARVO_WINDIR names another one (tests). With a Wine
+// prefix as the registry it is the prefix's own, C:\windows.
 #pragma once
 
 #include <string>

@@ -22,6 +22,16 @@ QStringList toQt(const std::vector<std::string>& arguments) {
     return list;
 }
 
+// The program's own variables (a Wine prefix) on top of ours.
+void setEnvironment(QProcess& process, const std::vector<std::pair<std::string, std::string>>& variables) {
+    if (variables.empty())
+        return;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : variables)
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
+    process.setProcessEnvironment(env);
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -51,6 +61,7 @@ std::int64_t StartProcess(const std::string& commandLine, int /*windowStyle*/) {
     QProcess process;
     process.setProgram(QString::fromStdString(resolved->program));
     process.setArguments(toQt(resolved->arguments));
+    setEnvironment(process, resolved->environment);
     // The program folder is the working folder (karvo makes it so at start-up), and programs such
     // as the registry editor read and write their files there.
     process.setWorkingDirectory(QDir::currentPath());
@@ -93,6 +104,7 @@ void RunProcess(const std::string& commandLine, int /*windowStyle*/, QObject* co
     }
     const std::string program = resolved->program;
     const std::vector<std::string> arguments = resolved->arguments;
+    const auto environment = resolved->environment;
 #endif
 
     // Not a child of context: a closing window must not kill a program it started. The process
@@ -100,6 +112,9 @@ void RunProcess(const std::string& commandLine, int /*windowStyle*/, QObject* co
     auto* process = new QProcess;
     process->setProgram(QString::fromStdString(program));
     process->setArguments(toQt(arguments));
+#ifndef _WIN32
+    setEnvironment(*process, environment);
+#endif
     process->setWorkingDirectory(QDir::currentPath());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardInputFile(QProcess::nullDevice());

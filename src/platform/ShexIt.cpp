@@ -115,13 +115,25 @@ long ShellExecuteA(QWidget* /*owner*/, const std::string& operation, const std::
     }
     const QFileInfo info(QString::fromStdString(local));
     if (info.isFile() && info.isExecutable()) {
+        ResolvedCommand command{info.absoluteFilePath().toStdString(), splitArguments(parameters), {}};
+        // A program of a Wine prefix runs under wine.
+        if (auto wine = wineCommand(file, local, command.arguments))
+            command = std::move(*wine);
+        QProcess process;
+        process.setProgram(QString::fromStdString(command.program));
         QStringList arguments;
-        for (const std::string& a : splitArguments(parameters))
+        for (const std::string& a : command.arguments)
             arguments << QString::fromStdString(a);
-        const QString folder =
-            directory.empty() ? QDir::currentPath() : QString::fromStdString(resolvePath(directory));
-        return QProcess::startDetached(info.absoluteFilePath(), arguments, folder) ? kOpened
-                                                                                    : kFileNotFound;
+        process.setArguments(arguments);
+        if (!command.environment.empty()) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const auto& [name, value] : command.environment)
+                env.insert(QString::fromStdString(name), QString::fromStdString(value));
+            process.setProcessEnvironment(env);
+        }
+        process.setWorkingDirectory(directory.empty() ? QDir::currentPath()
+                                                      : QString::fromStdString(resolvePath(directory)));
+        return process.startDetached() ? kOpened : kFileNotFound;
     }
     const std::string document = documentToOpen(info.absoluteFilePath().toStdString(), desktopOpensChm);
     return openThroughDesktop(QUrl::fromLocalFile(QString::fromStdString(document))) ? kOpened : kNoAssociation;

@@ -31,6 +31,10 @@ struct HelperCommand {
     std::string problem;
 };
 
+// The registry of a Wine prefix, served by reghelper.exe run under wine ($KARVO_WINE_HELPER, else
+// the Windows folder beside the program). Checked first as registryProblem() checks it.
+std::unique_ptr<RegistryService> openWineRegistry(const std::string& prefix);
+
 // "The registry of WHAT cannot be reached: WHY."
 std::string unreachableMessage(const std::string& what, const std::string& why);
 

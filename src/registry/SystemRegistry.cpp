@@ -174,8 +174,18 @@ std::string wineProblem(const RegistryChoice& choice) {
 
 std::unique_ptr<RegistryService> openChosenRegistry() {
     const RegistryChoice choice = registryChoice();
-    if (!choice.wine)
-        return openStore(defaultStorePath());
+    return choice.wine ? openWineRegistry(choice.location) : openStore(defaultStorePath());
+}
+
+#endif
+
+}  // namespace
+
+#ifndef _WIN32
+std::unique_ptr<RegistryService> openWineRegistry(const std::string& prefix) {
+    RegistryChoice choice;
+    choice.wine = true;
+    choice.location = prefix;
     HelperCommand command;
     command.what = prefixName(choice);
     command.problem = wineProblem(choice);
@@ -187,11 +197,6 @@ std::unique_ptr<RegistryService> openChosenRegistry() {
     return openHelperRegistry(command);
 }
 
-#endif
-
-}  // namespace
-
-#ifndef _WIN32
 std::string unreachableMessage(const std::string& what, const std::string& why) {
     return "The registry of " + what + " cannot be reached: " + why + ".";
 }
