@@ -2,7 +2,7 @@
 // Windows the system's own registry (under Wine, the test run's throw-away prefix), where the area
 // is a key of its own under HKEY_CURRENT_USER\Software\Karvo Tests, removed with everything below it
 // afterwards, so the suites are safe on a real machine too; elsewhere a private store on a
-// temporary file (on its own or behind the helper's pipe), with the area at the same path.
+// temporary file or the Wine prefix of KARVO_TEST_BACKEND below, with the area at the same path.
 #pragma once
 
 #include "TestSupport.h"
@@ -22,16 +22,21 @@ using Strings = std::vector<std::string>;
 
 // Off Windows, KARVO_TEST_BACKEND picks the back end the suites run on: the store by default, or
 // "helper", the same kind of store served by the reghelper program over its pipe, so every suite
-// also checks that the pipe hands each call and out-parameter through unchanged.
+// also checks that the pipe hands each call and out-parameter through unchanged; or "wine", the
+// registry of the run's throw-away Wine prefix ($KARVO_TEST_WINEPREFIX) through reghelper.exe run
+// under Wine, where Wine's own answers hold.
 std::string backEndName();
 
-// Wine's registry, where it answers otherwise than Windows does.
+// Wine's registry (the Win32 back end under Wine, or a Wine prefix through the helper), where it
+// answers otherwise than Windows does.
 bool underWine();
 
 class RegistryArea : public ::testing::Test {
 protected:
     RegistryArea();
     ~RegistryArea() override;
+    // Skips, saying why, when the chosen back end cannot run here.
+    void SetUp() override;
 
     // Keys below the area; create() keys stay open until the test ends.
     HKey create(const std::string& sub, HKey parent = 0);
@@ -54,6 +59,7 @@ protected:
     bool ansiIsUtf8() const { return store != nullptr; }
 
     TempDir dir;
+    std::string skip;  // why the chosen back end cannot run here; set before reg
     std::unique_ptr<RegistryService> store;  // the private store; null on Windows
     RegistryService& reg;
     const HKey root = kHkeyCurrentUser;
