@@ -1,6 +1,8 @@
 // The registry behind a helper process when the helper is not there or goes away, and the choice
 // of a Wine prefix through $KARVO_REGISTRY. The calls themselves are checked by running every
 // registry suite through the helper (KARVO_TEST_BACKEND=helper).
+#ifndef _WIN32
+
 #include "TestSupport.h"
 #include "registry/RegistryPipe.h"
 #include "registry/RegistryService.h"
@@ -119,3 +121,5 @@ TEST(RegistryChoice, WinePrefixesAreCheckedAndNeverCreated) {
 
 }  // namespace
 }  // namespace karvo::test
+
+#endif  // !_WIN32

@@ -1,5 +1,6 @@
 #include "registry_area.h"
 
+#include "WinePrefix.h"
 #include "registry/RegistryPipe.h"
 
 #include <unistd.h>
@@ -21,20 +22,6 @@ std::string uniqueArea() {
     return "Software\\Karvo Tests\\" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
 }
 
-#ifndef _WIN32
-// Why the suites cannot run on a Wine prefix here, or "": the run's throw-away prefix must be
-// given, and the program's own checks (wine installed, a real prefix, reghelper.exe built) pass.
-std::string wineMissing() {
-    const char* prefix = std::getenv("KARVO_TEST_WINEPREFIX");
-    if (std::system("command -v wine >/dev/null 2>&1") != 0)
-        return "wine is not installed (scripts/test.sh --windows installs it)";
-    if (!prefix || !*prefix)
-        return "no throw-away Wine prefix given (scripts/test.sh --windows makes one)";
-    ScopedEnv choice("KARVO_REGISTRY", std::string("wine:") + prefix);
-    return registryProblem();
-}
-#endif
-
 RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const TempDir& dir, std::string& skip) {
 #ifdef _WIN32
     (void)store;
@@ -44,10 +31,10 @@ RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const TempDir&
 #else
     const std::string file = (dir / "registry.db").string();
     if (backEndName() == "wine")
-        skip = wineMissing();
+        skip = winePrefixMissing();
     if (backEndName() == "wine" && skip.empty()) {
         // The prefix is shared by the whole run; each test keeps to its own area in it.
-        store = openWineRegistry(std::getenv("KARVO_TEST_WINEPREFIX"));
+        store = openWineRegistry(testWinePrefix());
     } else if (backEndName() == "helper") {
         HelperCommand command;
         command.argv = {(binaryDir() / "windows" / "reghelper").string(), file};
