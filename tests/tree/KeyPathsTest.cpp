@@ -2,39 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 using namespace karvo::tree;
 
-TEST(NodeKeys, WriteAndReadBackAtEveryDepth) {
+TEST(NodeKeys, WriteAndReadBackAtEveryDepthCommasInNamesIncluded) {
     const QString root = rootNodeKey(static_cast<std::int32_t>(0x80000002u));
+    const QString classes = childNodeKey(childNodeKey(root, true, "Software"), false, "Classes");
     EXPECT_EQ(root, "K-2147483646");
-    const QString software = childNodeKey(root, true, "Software");
-    EXPECT_EQ(software, "K-2147483646,\\Software");
-    const QString classes = childNodeKey(software, false, "Classes");
     EXPECT_EQ(classes, "K-2147483646,\\Software\\Classes");
-
-    auto parts = readNodeKey(classes);
-    ASSERT_TRUE(parts);
-    EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), 0x80000002u);
-    EXPECT_EQ(parts->subKeyPath, "Software\\Classes");
-
-    parts = readNodeKey(root);
-    ASSERT_TRUE(parts);
-    EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), 0x80000002u);
-    EXPECT_TRUE(parts->subKeyPath.isEmpty());
-}
-
-TEST(NodeKeys, CommaInsideAKeyNameDoesNotDisturbTheHivePart) {
-    const QString key = childNodeKey(childNodeKey("K-2147483647", true, "a,b"), false, "c, d");
-    const auto parts = readNodeKey(key);
-    ASSERT_TRUE(parts);
-    EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), 0x80000001u);
-    EXPECT_EQ(parts->subKeyPath, "a,b\\c, d");
+    const QString commas = childNodeKey(childNodeKey("K-2147483647", true, "a,b"), false, "c, d");
+    for (const auto& [key, handle, sub] : std::vector<std::tuple<QString, std::uint32_t, QString>>{
+             {root, 0x80000002u, ""}, {classes, 0x80000002u, "Software\\Classes"}, {commas, 0x80000001u, "a,b\\c, d"}}) {
+        const auto parts = readNodeKey(key);
+        ASSERT_TRUE(parts) << key.toStdString();
+        EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), handle);
+        EXPECT_EQ(parts->subKeyPath, sub);
+    }
     EXPECT_FALSE(readNodeKey("Unexpanded"));
     EXPECT_FALSE(readNodeKey(""));
 }
 
 TEST(KeySelection, OneUnderscorePerBlankAndRootsByExactName) {
-    EXPECT_EQ(selectionFor("HKEY_USERS\\a  b.c-d", "a  b.c-d").name, "a__b.c-d");
+    const KeySelection s = selectionFor("HKEY_USERS\\a  b.c-d", "a  b.c-d");
+    EXPECT_EQ(s.name, "a__b.c-d");
+    EXPECT_EQ(s.fileName, "a__b.c-d_HKU.reg");
     EXPECT_EQ(ShortRoot("hkey_current_user"), "hkey_current_user");
     EXPECT_EQ(rootOfKeyPath("HKEY_DYN_DATA\\x"), "_HKDD");
 }
