@@ -1,11 +1,12 @@
 #include "platform/CommandLine.h"
 #include "platform/GetWin.h"
 
-#include "TestSupport.h"
+#include "ProgramFolder.h"
 
-#include <gtest/gtest.h>
-
-#include <filesystem>
+#include <optional>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 using karvo::platform::resolveCommandLine;
@@ -14,39 +15,23 @@ using karvo::platform::resolveProgram;
 using karvo::platform::splitArguments;
 using Args = std::vector<std::string>;
 
-TEST(SplitArguments, BlanksQuotesAndEmptyArguments) {
-    EXPECT_EQ(splitArguments(""), Args{});
-    EXPECT_EQ(splitArguments("  \t "), Args{});
-    EXPECT_EQ(splitArguments("a  b\tc "), (Args{"a", "b", "c"}));
-    EXPECT_EQ(splitArguments(R"("a b" c)"), (Args{"a b", "c"}));
-    EXPECT_EQ(splitArguments(R"(x"y z"w)"), (Args{"xy zw"}));
-    EXPECT_EQ(splitArguments(R"("" a "")"), (Args{"", "a", ""}));
-    EXPECT_EQ(splitArguments(R"(/e file.reg "HKEY_CURRENT_USER\Control Panel")"),
-              (Args{"/e", "file.reg", R"(HKEY_CURRENT_USER\Control Panel)"}));
-    // An unclosed quote runs to the end of the line.
-    EXPECT_EQ(splitArguments(R"("open ended)"), (Args{"open ended"}));
-}
-
-TEST(SplitArguments, BackslashRules) {
-    // Backslashes not before a quote are literal.
-    EXPECT_EQ(splitArguments(R"(a\\b c\)"), (Args{R"(a\\b)", R"(c\)"}));
-    // 2n backslashes + quote: n backslashes, the quote toggles quoting.
-    EXPECT_EQ(splitArguments(R"("a\\" b)"), (Args{R"(a\)", "b"}));
-    EXPECT_EQ(splitArguments(R"(a\\\\"b c")"), (Args{R"(a\\b c)"}));
-    // 2n+1 backslashes + quote: n backslashes and a literal quote.
-    EXPECT_EQ(splitArguments(R"(a\"b)"), (Args{R"(a"b)"}));
-    EXPECT_EQ(splitArguments(R"("a\\\" b")"), (Args{R"(a\" b)"}));
-    // A quoted folder ending in a backslash must double it, or the quote is taken literally.
-    EXPECT_EQ(splitArguments(R"("C:\dir\" next)"), (Args{R"(C:\dir" next)"}));
+TEST(SplitArguments, BlanksQuotesAndBackslashes) {
+    const std::vector<std::pair<const char*, Args>> cases = {
+        {"", {}}, {"  \t ", {}}, {"a  b\tc ", {"a", "b", "c"}}, {R"("a b" c)", {"a b", "c"}},
+        {R"(x"y z"w)", {"xy zw"}}, {R"("" a "")", {"", "a", ""}},
+        {R"(/e file.reg "HKEY_CURRENT_USER\Control Panel")", {"/e", "file.reg", R"(HKEY_CURRENT_USER\Control Panel)"}},
+        {R"("open ended)", {"open ended"}},  // an unclosed quote runs to the end of the line
+        // Backslashes not before a quote are literal; 2n before a quote give n and the quote toggles
+        // quoting; 2n+1 give n and a literal quote.
+        {R"(a\\b c\)", {R"(a\\b)", R"(c\)"}}, {R"("a\\" b)", {R"(a\)", "b"}}, {R"(a\\\\"b c")", {R"(a\\b c)"}},
+        {R"(a\"b)", {R"(a"b)"}}, {R"("a\\\" b")", {R"(a\" b)"}},
+        // A quoted folder ending in a backslash must double it, or the quote is taken literally.
+        {R"("C:\dir\" next)", {R"(C:\dir" next)"}}};
+    for (const auto& [line, args] : cases)
+        EXPECT_EQ(splitArguments(line), args) << line;
 }
 
 namespace {
-
-void makeProgram(const fs::path& file) {
-    fs::create_directories(file.parent_path());
-    karvo::test::writeFile(file, "#!/bin/sh\nexit 0\n");
-    fs::permissions(file, fs::perms::owner_all, fs::perm_options::add);
-}
 
 // "C:" + an absolute path here, in Windows spelling.
 std::string driveSpelling(const fs::path& p, char drive = 'C') {
@@ -57,84 +42,59 @@ std::string driveSpelling(const fs::path& p, char drive = 'C') {
     return std::string(1, drive) + ":" + s;
 }
 
-class Resolution : public ::testing::Test {
+class Resolution : public karvo::test::ProgramFolder {
 protected:
-    karvo::test::TempDir tmp;
-    fs::path windir = tmp / "windows";
-    karvo::test::ScopedEnv env{"KARVO_WINDIR", windir.string()};
     void SetUp() override {
 #ifdef _WIN32
         GTEST_SKIP() << "Windows resolves drives, case and folders itself; these are the stand-in's rules";
 #endif
-        makeProgram(windir / "regedit");
+        program("regedit");
     }
 };
 
 }  // namespace
 
-TEST_F(Resolution, WindowsFolderCaseAndExtension) {
-    const std::string regedit = (windir / "regedit").string();
+TEST_F(Resolution, ProgramsLetterCaseExtensionDrivesAndFolders) {
+    program("MSINFO32.EXE");
+    program(tmp / "Tools" / "Tool");
+    const std::string regedit = (windir / "regedit").string(), msinfo = (windir / "MSINFO32.EXE").string();
     EXPECT_EQ(karvo::platform::GetWinDir(), windir.string());
-    for (const char* spelling : {R"(C:\WINDOWS\regedit)", R"(c:\windows\regedit.exe)", R"(C:\Windows\Regedit.EXE)",
-                                 R"(d:/WiNdOwS/REGEDIT)"})
-        EXPECT_EQ(resolveProgram(spelling), regedit) << spelling;
-    // The folder as GetWinDir gives it, followed by a Windows-style name.
-    EXPECT_EQ(resolveProgram(windir.string() + "\\Regedit.exe"), regedit);
-    // A folder is not a program, and a different name is not found.
-    EXPECT_EQ(resolveProgram(R"(C:\WINDOWS)"), "");
-    EXPECT_EQ(resolveProgram(R"(C:\WINDOWS\regedit32)"), "");
-    EXPECT_EQ(resolveProgram(""), "");
-}
-
-TEST_F(Resolution, ProgramThatHasTheExtension) {
-    makeProgram(windir / "MSINFO32.EXE");
-    EXPECT_EQ(resolveProgram(R"(C:\WINDOWS\msinfo32)"), (windir / "MSINFO32.EXE").string());
-    EXPECT_EQ(resolveProgram(R"(C:\WINDOWS\msinfo32.exe)"), (windir / "MSINFO32.EXE").string());
-}
-
-TEST_F(Resolution, OtherDrivesMapToTheRoot) {
-    makeProgram(tmp / "Tools" / "Tool");
-    EXPECT_EQ(resolveProgram(driveSpelling(tmp / "tools" / "tool.exe", 'E')), (tmp / "Tools" / "Tool").string());
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"(C:\WINDOWS\regedit)", regedit}, {R"(c:\windows\regedit.exe)", regedit},
+        {R"(C:\Windows\Regedit.EXE)", regedit}, {R"(d:/WiNdOwS/REGEDIT)", regedit},
+        {windir.string() + "\\Regedit.exe", regedit}, {"REGEDIT.EXE", regedit},  // bare: the Windows folder
+        {R"(C:\WINDOWS\msinfo32)", msinfo}, {R"(C:\WINDOWS\msinfo32.exe)", msinfo},
+        {driveSpelling(tmp / "tools" / "tool.exe", 'E'), (tmp / "Tools" / "Tool").string()},
+        // A folder is not a program, and a different name is not found.
+        {R"(C:\WINDOWS)", ""}, {R"(C:\WINDOWS\regedit32)", ""}, {"", ""}, {"no-such-program-here", ""}};
+    for (const auto& [spelling, found] : cases)
+        EXPECT_EQ(resolveProgram(spelling), found) << spelling;
     EXPECT_EQ(resolvePath(driveSpelling(tmp / "TOOLS")), (tmp / "Tools").string());
     EXPECT_EQ(resolvePath(driveSpelling(tmp / "nothing")), "");
 }
 
-TEST_F(Resolution, CommandLines) {
-    auto r = resolveCommandLine(R"(C:\WINDOWS\regedit /e My_Key.reg "HKEY_CURRENT_USER\Control Panel")");
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->program, (windir / "regedit").string());
-    EXPECT_EQ(r->arguments, (Args{"/e", "My_Key.reg", R"(HKEY_CURRENT_USER\Control Panel)"}));
-
-    r = resolveCommandLine(R"(  "C:\WINDOWS\REGEDIT.exe"/s "a b.reg"  )");
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->program, (windir / "regedit").string());
-    EXPECT_EQ(r->arguments, (Args{"/s", "a b.reg"}));
-
-    EXPECT_FALSE(resolveCommandLine(""));
-    EXPECT_FALSE(resolveCommandLine(R"(C:\WINDOWS\missing /s x.reg)"));
-    EXPECT_FALSE(resolveCommandLine(R"("C:\WINDOWS\missing" /s x.reg)"));
-}
-
-TEST_F(Resolution, UnquotedBlanksAreTriedPrefixByPrefix) {
+TEST_F(Resolution, CommandLinesAndUnquotedBlanksTriedPrefixByPrefix) {
     // "My Programs\tool" exists; so does "My", a folder that must not stop the search.
-    makeProgram(tmp / "My Programs" / "tool");
+    program(tmp / "My Programs" / "tool");
     fs::create_directories(tmp / "My");
-    const std::string line = driveSpelling(tmp / "My Programs" / "tool") + " one  two";
-    auto r = resolveCommandLine(line);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->program, (tmp / "My Programs" / "tool").string());
-    EXPECT_EQ(r->arguments, (Args{"one", "two"}));
-
+    const std::string regedit = (windir / "regedit").string(), mine = driveSpelling(tmp / "My Programs" / "tool");
+    using Found = std::optional<std::pair<std::string, Args>>;
+    const auto expect = [&](const std::string& line, const Found& found) {
+        const auto r = resolveCommandLine(line);
+        ASSERT_EQ(r.has_value(), found.has_value()) << line;
+        if (r) {
+            EXPECT_EQ(r->program, found->first) << line;
+            EXPECT_EQ(r->arguments, found->second) << line;
+        }
+    };
+    expect(R"(C:\WINDOWS\regedit /e My_Key.reg "HKEY_CURRENT_USER\Control Panel")",
+           Found({regedit, {"/e", "My_Key.reg", R"(HKEY_CURRENT_USER\Control Panel)"}}));
+    expect(R"(  "C:\WINDOWS\REGEDIT.exe"/s "a b.reg"  )", Found({regedit, {"/s", "a b.reg"}}));
+    expect(mine + " one  two", Found({(tmp / "My Programs" / "tool").string(), {"one", "two"}}));
+    for (const char* line : {"", R"(C:\WINDOWS\missing /s x.reg)", R"("C:\WINDOWS\missing" /s x.reg)"})
+        expect(line, std::nullopt);
     // The shortest prefix that names a program wins, as on Windows.
     fs::remove_all(tmp / "My");
-    makeProgram(tmp / "My.exe");
-    r = resolveCommandLine(line);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->program, (tmp / "My.exe").string());
-    EXPECT_EQ(r->arguments, (Args{R"(Programs\tool)", "one", "two"}));
-}
-
-TEST_F(Resolution, BareNamesSearchTheWorkingAndWindowsFolders) {
-    EXPECT_EQ(resolveProgram("REGEDIT.EXE"), (windir / "regedit").string());
-    EXPECT_EQ(resolveProgram("no-such-program-here"), "");
+    program(tmp / "My.exe");
+    expect(mine + " one  two", Found({(tmp / "My.exe").string(), {R"(Programs\tool)", "one", "two"}}));
 }
