@@ -1,97 +1,72 @@
-#include "StoreFixture.h"
 #include "regedit/window/EditorModel.h"
+
+#include "TestStore.h"
 
 #include <gtest/gtest.h>
 
 using namespace karvo;
 using namespace karvo::regedit;
 using Bytes = std::vector<std::uint8_t>;
+using karvo::test::wz;
 
 namespace {
 
 KeyRef hkcu(std::vector<std::string> parts = {}) {
-    KeyRef k;
-    k.root = reg::kHkeyCurrentUser;
-    k.rootName = "HKEY_CURRENT_USER";
-    k.parts = std::move(parts);
-    return k;
+    return {reg::kHkeyCurrentUser, "HKEY_CURRENT_USER", std::move(parts)};
 }
-
-ValueEntry value(reg::DWORD type, Bytes data, std::string name = "v") { return {std::move(name), type, std::move(data)}; }
+ValueEntry value(reg::DWORD type, Bytes data) { return {"v", type, std::move(data)}; }
+const reg::DWORD kSz = reg::kRegSz, kDw = reg::kRegDword, kQw = reg::kRegQword, kBin = reg::kRegBinary;
 
 }  // namespace
 
 TEST(EditorPaths, AddressBarAcceptsTheUsualSpellings) {
-    struct Case {
-        const char* typed;
-        const char* root;  // nullptr: refused
-        const char* sub;
-    };
-    const Case cases[] = {
+    const std::vector<std::tuple<const char*, const char*, const char*>> cases = {  // typed, root (null: refused), sub
         {"HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER", "Software"},
         {"  computer\\hklm\\SOFTWARE\\\\Classes\\ ", "HKEY_LOCAL_MACHINE", "SOFTWARE\\Classes"},
-        {"Computer\\HKEY_USERS", "HKEY_USERS", ""},
-        {"hkcr", "HKEY_CLASSES_ROOT", ""},
-        {"HKU\\.DEFAULT", "HKEY_USERS", ".DEFAULT"},
-        {"HKCC\\System", "HKEY_CURRENT_CONFIG", "System"},
-        {"Computer", "", ""},
-        {"HKEY_CURRENT_USERS\\Software", nullptr, ""},
-        {"Software\\Classes", nullptr, ""},
-        {"", nullptr, ""},
-        {"HKEY_DYN_DATA", nullptr, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
-        const auto ref = parseKeyPath(c.typed);
-        if (!c.root) {
-            EXPECT_FALSE(ref);
-            continue;
+        {"Computer\\HKEY_USERS", "HKEY_USERS", ""}, {"hkcr", "HKEY_CLASSES_ROOT", ""},
+        {"HKU\\.DEFAULT", "HKEY_USERS", ".DEFAULT"}, {"HKCC\\System", "HKEY_CURRENT_CONFIG", "System"},
+        {"Computer", "", ""}, {"HKEY_CURRENT_USERS\\Software", nullptr, ""},
+        {"Software\\Classes", nullptr, ""}, {"", nullptr, ""}, {"HKEY_DYN_DATA", nullptr, ""}};
+    for (const auto& [typed, root, sub] : cases) {
+        const auto ref = parseKeyPath(typed);
+        ASSERT_EQ(ref.has_value(), root != nullptr) << typed;
+        if (ref) {
+            EXPECT_EQ(root, ref->rootName) << typed;
+            EXPECT_EQ(sub, ref->subPath()) << typed;
         }
-        ASSERT_TRUE(ref);
-        EXPECT_EQ(c.root, ref->rootName);
-        EXPECT_EQ(c.sub, ref->subPath());
     }
 }
 
-TEST(EditorValues, DataIsShownAsTheUserKnowsIt) {
-    ValueEntry unset;
-    unset.name = "";
-    unset.isSet = false;
+TEST(EditorValues, DataIsShownAsTheUserKnowsItAndEditedTextBecomesStoredData) {
+    ValueEntry unset{"", reg::kRegSz, {}, false};
     EXPECT_EQ("(Default)", displayName(unset));
     EXPECT_EQ("(value not set)", displayData(unset));
-    EXPECT_EQ("0x0000002a (42)", displayData(value(reg::kRegDword, {42, 0, 0, 0})));
-    EXPECT_EQ("0xffffffff (4294967295)", displayData(value(reg::kRegDword, {255, 255, 255, 255})));
-    EXPECT_EQ("0x0000002a (42)", displayData(value(reg::kRegQword, {42, 0, 0, 0, 0, 0, 0, 0})));
-    EXPECT_EQ("0x100000000 (4294967296)", displayData(value(reg::kRegQword, {0, 0, 0, 0, 1, 0, 0, 0})));
-    EXPECT_EQ("0x0000002a (42)", displayData(value(reg::kRegDwordBigEndian, {0, 0, 0, 42})));
-    EXPECT_EQ("(invalid 32-bit number)", displayData(value(reg::kRegDword, {1, 2})));
-    EXPECT_EQ("01 ab ff", displayData(value(reg::kRegBinary, {1, 0xab, 0xff})));
-    EXPECT_EQ("(zero-length binary value)", displayData(value(reg::kRegBinary, {})));
-    EXPECT_EQ("héllo", displayData(value(reg::kRegSz, encodeString("héllo"))));
-    EXPECT_EQ("one two", displayData(value(reg::kRegMultiSz, encodeMultiString({"one", "", "two"}))));
-    // A string stored without its terminator is shown whole.
-    EXPECT_EQ("ab", displayData(value(reg::kRegSz, {'a', 0, 'b', 0})));
+    const std::vector<std::pair<ValueEntry, const char*>> shown = {
+        {value(kDw, {42, 0, 0, 0}), "0x0000002a (42)"}, {value(kDw, {255, 255, 255, 255}), "0xffffffff (4294967295)"},
+        {value(kQw, {42, 0, 0, 0, 0, 0, 0, 0}), "0x0000002a (42)"},
+        {value(kQw, {0, 0, 0, 0, 1, 0, 0, 0}), "0x100000000 (4294967296)"},
+        {value(reg::kRegDwordBigEndian, {0, 0, 0, 42}), "0x0000002a (42)"},
+        {value(kDw, {1, 2}), "(invalid 32-bit number)"}, {value(kBin, {1, 0xab, 0xff}), "01 ab ff"},
+        {value(kBin, {}), "(zero-length binary value)"}, {value(kSz, encodeString("héllo")), "héllo"},
+        {value(reg::kRegMultiSz, encodeMultiString({"one", "", "two"})), "one two"},
+        {value(kSz, {'a', 0, 'b', 0}), "ab"}};  // a string stored without its terminator is shown whole
+    for (const auto& [v, text] : shown)
+        EXPECT_EQ(text, displayData(v)) << text;
     EXPECT_EQ("REG_QWORD", typeName(reg::kRegQword));
     EXPECT_EQ("REG_UNKNOWN (0x100)", typeName(0x100));
-}
 
-TEST(EditorValues, EditedTextBecomesStoredData) {
-    EXPECT_EQ(Bytes({0x2a, 0, 0, 0}), dataFromEditText(reg::kRegDword, "2A"));
-    EXPECT_EQ(Bytes({0xff, 0xff, 0xff, 0xff}), dataFromEditText(reg::kRegDword, "0xffffffff"));
-    std::string problem;
-    EXPECT_FALSE(dataFromEditText(reg::kRegDword, "100000000", &problem));
-    EXPECT_FALSE(problem.empty());
-    EXPECT_FALSE(dataFromEditText(reg::kRegDword, "12g"));
-    EXPECT_FALSE(dataFromEditText(reg::kRegDword, ""));
-    EXPECT_EQ(Bytes({0, 0, 0, 0, 1, 0, 0, 0}), dataFromEditText(reg::kRegQword, "100000000"));
-    EXPECT_FALSE(dataFromEditText(reg::kRegQword, "10000000000000000"));
-    EXPECT_EQ(Bytes({1, 0xa0, 0xff, 0x0b}), dataFromEditText(reg::kRegBinary, " 01 a0,FF b "));
-    EXPECT_EQ(Bytes({1, 0xa0, 0xff}), dataFromEditText(reg::kRegBinary, "01a0ff"));
-    EXPECT_EQ(Bytes{}, dataFromEditText(reg::kRegBinary, ""));
-    EXPECT_FALSE(dataFromEditText(reg::kRegBinary, "abc"));
-    EXPECT_FALSE(dataFromEditText(reg::kRegBinary, "0x12"));
-    EXPECT_EQ(Bytes({'a', 0, 0, 0}), dataFromEditText(reg::kRegSz, "a"));
-    EXPECT_EQ(Bytes({'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}), dataFromEditText(reg::kRegMultiSz, "a\r\n\r\nb\n"));
+    const std::vector<std::tuple<reg::DWORD, const char*, std::optional<Bytes>>> edited = {
+        {kDw, "2A", Bytes{0x2a, 0, 0, 0}}, {kDw, "0xffffffff", Bytes{0xff, 0xff, 0xff, 0xff}},
+        {kDw, "100000000", std::nullopt}, {kDw, "12g", std::nullopt}, {kDw, "", std::nullopt},
+        {kQw, "100000000", Bytes{0, 0, 0, 0, 1, 0, 0, 0}}, {kQw, "10000000000000000", std::nullopt},
+        {kBin, " 01 a0,FF b ", Bytes{1, 0xa0, 0xff, 0x0b}}, {kBin, "01a0ff", Bytes{1, 0xa0, 0xff}},
+        {kBin, "", Bytes{}}, {kBin, "abc", std::nullopt}, {kBin, "0x12", std::nullopt}, {kSz, "a", Bytes{'a', 0, 0, 0}},
+        {reg::kRegMultiSz, "a\r\n\r\nb\n", Bytes{'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}}};
+    for (const auto& [type, text, data] : edited) {
+        std::string problem;
+        EXPECT_EQ(data, dataFromEditText(type, text, &problem)) << text;
+        EXPECT_EQ(problem.empty(), data.has_value()) << text;
+    }
     // What the user is given to edit comes back unchanged.
     for (const ValueEntry& v : {value(reg::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8}), value(reg::kRegBinary, {0, 1, 254}),
                                 value(reg::kRegMultiSz, encodeMultiString({"x y", "z"})),
@@ -99,152 +74,131 @@ TEST(EditorValues, EditedTextBecomesStoredData) {
         EXPECT_EQ(v.data, dataFromEditText(v.type, editText(v)));
 }
 
-using EditorStore = test::StoreTest;
+class EditorStore : public ::testing::Test, public test::TestStore {
+protected:
+    const std::string cu = "HKEY_CURRENT_USER\\";
+    std::optional<std::pair<reg::DWORD, Bytes>> raw(const std::string& path, const std::string& name) {
+        const auto v = value(cu + path, name);
+        return v ? std::optional(std::pair(v->first, Bytes(v->second.begin(), v->second.end()))) : std::nullopt;
+    }
+    Bytes bytes(const std::string& path, const std::string& name) {
+        return raw(path, name).value_or(std::pair(0u, Bytes())).second;
+    }
+    std::vector<std::string> names(const KeyRef& key) {
+        std::vector<std::string> n;
+        for (const ValueEntry& v : listValues(store(), key))
+            n.push_back(v.isSet ? v.name : "<unset>");
+        return n;
+    }
+};
 
-TEST_F(EditorStore, PathsResolveToTheStoredSpelling) {
-    makeKey("Software\\Karvo Test\\Deep");
+TEST_F(EditorStore, PathsResolveToTheStoredSpellingValuesListDefaultFirstThenByName) {
+    touch(cu + "Software\\Karvo Test\\Deep");
     bool complete = false;
-    KeyRef r = resolveExisting(store(), *parseKeyPath("hkcu\\SOFTWARE\\karvo test\\deep"), &complete);
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo Test\\Deep",
+              resolveExisting(store(), *parseKeyPath("hkcu\\SOFTWARE\\karvo test\\deep"), &complete).fullPath());
     EXPECT_TRUE(complete);
-    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo Test\\Deep", r.fullPath());
-    r = resolveExisting(store(), *parseKeyPath("HKCU\\software\\karvo test\\missing\\deeper"), &complete);
+    const auto partly = parseKeyPath("HKCU\\software\\karvo test\\missing\\deeper");
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo Test", resolveExisting(store(), *partly, &complete).fullPath());
     EXPECT_FALSE(complete);
-    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo Test", r.fullPath());
-}
 
-TEST_F(EditorStore, ValuesListDefaultFirstThenByName) {
-    putString("K", "beta", "2");
-    putString("K", "Alpha", "1");
-    std::vector<ValueEntry> values = listValues(store(), hkcu({"K"}));
-    ASSERT_EQ(3u, values.size());
-    EXPECT_FALSE(values[0].isSet);
-    EXPECT_EQ("", values[0].name);
-    EXPECT_EQ("Alpha", values[1].name);
-    EXPECT_EQ("beta", values[2].name);
-    putString("K", "", "d");
-    values = listValues(store(), hkcu({"K"}));
-    ASSERT_EQ(3u, values.size());
-    EXPECT_TRUE(values[0].isSet);
-    EXPECT_EQ("d", displayData(values[0]));
+    setSz(cu + "K", "beta", "2");
+    setSz(cu + "K", "Alpha", "1");
+    EXPECT_EQ((std::vector<std::string>{"<unset>", "Alpha", "beta"}), names(hkcu({"K"})));
+    setSz(cu + "K", "", "d");
+    EXPECT_EQ((std::vector<std::string>{"", "Alpha", "beta"}), names(hkcu({"K"})));
+    EXPECT_EQ("d", displayData(listValues(store(), hkcu({"K"}))[0]));
 }
 
 TEST_F(EditorStore, NewKeysAndValuesTakeTheNextFreeNumber) {
-    makeKey("K\\new key #1");
+    touch(cu + "K\\new key #1");
     const EditResult k = createKey(store(), hkcu({"K"}));
     ASSERT_TRUE(k.ok()) << k.message;
     EXPECT_EQ("New Key #2", k.name);
-    EXPECT_TRUE(keyExists("K\\New Key #2"));
-
-    const struct {
-        reg::DWORD type;
-        Bytes data;
-    } types[] = {{reg::kRegSz, {0, 0}},      {reg::kRegExpandSz, {0, 0}}, {reg::kRegMultiSz, {0, 0}},
-                 {reg::kRegBinary, {}},      {reg::kRegDword, Bytes(4)},  {reg::kRegQword, Bytes(8)}};
-    int n = 0;
-    for (const auto& t : types) {
-        const EditResult v = createValue(store(), hkcu({"K"}), t.type);
+    EXPECT_TRUE(exists(cu + "K\\New Key #2"));
+    const std::vector<std::pair<reg::DWORD, Bytes>> types = {{reg::kRegSz, {0, 0}},    {reg::kRegExpandSz, {0, 0}},
+                                                             {reg::kRegMultiSz, {0, 0}}, {reg::kRegBinary, {}},
+                                                             {reg::kRegDword, Bytes(4)}, {reg::kRegQword, Bytes(8)}};
+    for (std::size_t n = 0; n < types.size(); ++n) {
+        const EditResult v = createValue(store(), hkcu({"K"}), types[n].first);
         ASSERT_TRUE(v.ok()) << v.message;
-        EXPECT_EQ("New Value #" + std::to_string(++n), v.name);
-        const auto stored = raw("K", v.name);
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(t.type, stored->first);
-        EXPECT_EQ(t.data, stored->second);
+        EXPECT_EQ("New Value #" + std::to_string(n + 1), v.name);
+        EXPECT_EQ(types[n], raw("K", v.name));
     }
     EXPECT_FALSE(createKey(store(), KeyRef{}).ok());  // nothing beside the roots
 }
 
-TEST_F(EditorStore, RenamingAValueKeepsItsDataAndRefusesATakenName) {
-    putRaw("K", "old", reg::kRegBinary, {1, 2, 3});
-    putString("K", "other", "x");
+TEST_F(EditorStore, RenamesKeepDataAndSubTreesRefuseTakenNamesAndAllowANewLetterCase) {
+    set(cu + "K", "old", reg::kRegBinary, "\x01\x02\x03");
+    setSz(cu + "K", "other", "x");
     ASSERT_TRUE(renameValue(store(), hkcu({"K"}), "old", "new").ok());
     EXPECT_FALSE(raw("K", "old"));
-    EXPECT_EQ(Bytes({1, 2, 3}), raw("K", "new")->second);
-
     const EditResult taken = renameValue(store(), hkcu({"K"}), "new", "OTHER");
-    EXPECT_FALSE(taken.ok());
     EXPECT_NE(std::string::npos, taken.message.find("already exists"));
-    EXPECT_EQ(Bytes({1, 2, 3}), raw("K", "new")->second);
-    EXPECT_EQ(wide("x"), raw("K", "other")->second);
-
-    // Only the letter case changes: the value must survive under its new spelling.
+    EXPECT_EQ(wz("x"), data(cu + "K", "other"));
     ASSERT_TRUE(renameValue(store(), hkcu({"K"}), "new", "NEW").ok());
-    std::vector<ValueEntry> values = listValues(store(), hkcu({"K"}));
-    ASSERT_EQ(3u, values.size());
-    EXPECT_EQ("NEW", values[1].name);
-    EXPECT_EQ(Bytes({1, 2, 3}), values[1].data);
-
+    EXPECT_EQ((std::vector<std::string>{"<unset>", "NEW", "other"}), names(hkcu({"K"})));
+    EXPECT_EQ(Bytes({1, 2, 3}), bytes("K", "NEW"));
     EXPECT_FALSE(renameValue(store(), hkcu({"K"}), "NEW", "").ok());
     const EditResult missing = renameValue(store(), hkcu({"K"}), "nope", "x");
     EXPECT_EQ(reg::kErrorFileNotFound, missing.error);
     EXPECT_NE(std::string::npos, missing.message.find("Error 2: The system cannot find the file specified."));
-}
 
-TEST_F(EditorStore, RenamingAKeyMovesItsWholeSubTree) {
-    putString("P\\Old", "a", "1");
-    putRaw("P\\Old\\Child\\Grand", "b", reg::kRegDword, {7, 0, 0, 0});
-    makeKey("P\\Taken");
+    set(cu + "P\\Old\\Child\\Grand", "b", reg::kRegDword, std::string("\x07\0\0\0", 4));
+    touch(cu + "P\\Taken");
     ASSERT_TRUE(renameKey(store(), hkcu({"P", "Old"}), "New").ok());
-    EXPECT_FALSE(keyExists("P\\Old"));
-    EXPECT_EQ(wide("1"), raw("P\\New", "a")->second);
-    EXPECT_EQ(Bytes({7, 0, 0, 0}), raw("P\\New\\Child\\Grand", "b")->second);
-
-    EXPECT_FALSE(renameKey(store(), hkcu({"P", "New"}), "taken").ok());
-    EXPECT_TRUE(keyExists("P\\New\\Child\\Grand"));
-    EXPECT_FALSE(renameKey(store(), hkcu({"P", "New"}), "a\\b").ok());
+    EXPECT_FALSE(exists(cu + "P\\Old"));
+    for (const char* refused : {"taken", "a\\b"})
+        EXPECT_FALSE(renameKey(store(), hkcu({"P", "New"}), refused).ok()) << refused;
     EXPECT_FALSE(renameKey(store(), hkcu(), "x").ok());
-
     ASSERT_TRUE(renameKey(store(), hkcu({"P", "New"}), "NEW").ok());
     EXPECT_EQ((std::vector<std::string>{"NEW", "Taken"}), listSubKeys(store(), hkcu({"P"})));
-    EXPECT_EQ(Bytes({7, 0, 0, 0}), raw("P\\NEW\\Child\\Grand", "b")->second);
+    EXPECT_EQ(Bytes({7, 0, 0, 0}), bytes("P\\NEW\\Child\\Grand", "b"));
 }
 
 TEST_F(EditorStore, DeletingKeysAndValues) {
-    putString("P\\K\\Sub", "a", "1");
-    putString("P", "v", "1");
+    setSz(cu + "P\\K\\Sub", "a", "1");
+    setSz(cu + "P", "v", "1");
     ASSERT_TRUE(deleteKey(store(), hkcu({"P", "K"})).ok());
-    EXPECT_FALSE(keyExists("P\\K"));
-    EXPECT_TRUE(keyExists("P"));
+    EXPECT_FALSE(exists(cu + "P\\K"));
     ASSERT_TRUE(deleteValue(store(), hkcu({"P"}), "v").ok());
+    EXPECT_TRUE(exists(cu + "P"));
     EXPECT_FALSE(raw("P", "v"));
     EXPECT_EQ(reg::kErrorFileNotFound, deleteValue(store(), hkcu({"P"}), "v").error);
     EXPECT_FALSE(deleteKey(store(), hkcu()).ok());
     EXPECT_EQ(reg::kErrorFileNotFound, deleteKey(store(), hkcu({"P", "K"})).error);
 }
 
-TEST_F(EditorStore, FindWalksKeysValuesThenSubKeysAndGoesOn) {
-    putString("F\\A", "note", "needle in data");
-    putString("F\\A", "needle name", "x");
-    makeKey("F\\A\\Needle Key");
-    makeKey("F\\B");
-    putRaw("F\\B", "m", reg::kRegMultiSz, encodeMultiString({"hay", "NEEDLE"}));
+TEST_F(EditorStore, FindWalksKeysValuesThenSubKeysAndGoesOnLastKeyIsKept) {
+    setSz(cu + "F\\A", "note", "needle in data");
+    setSz(cu + "F\\A", "needle name", "x");
+    touch(cu + "F\\A\\Needle Key");
+    const Bytes multi = encodeMultiString({"hay", "NEEDLE"});
+    set(cu + "F\\B", "m", reg::kRegMultiSz, {multi.begin(), multi.end()});
     FindQuery q;
     q.text = "needle";
     std::vector<std::string> hits;
     KeyRef at = hkcu({"F"});
     std::optional<std::string> after;
-    while (auto hit = findNext(store(), at, after, q)) {
-        if (hit->key.parts.empty() || hit->key.parts[0] != "F")
-            break;  // left the test's keys
+    for (auto hit = findNext(store(), at, after, q); hit && !hit->key.parts.empty() && hit->key.parts[0] == "F";
+         hit = findNext(store(), at, after, q)) {
         hits.push_back(hit->key.subPath() + (hit->value ? "|" + *hit->value : ""));
         at = hit->key;
         after = hit->value;
     }
     EXPECT_EQ((std::vector<std::string>{"F\\A|needle name", "F\\A|note", "F\\A\\Needle Key", "F\\B|m"}), hits);
-
     q.keys = false;
     q.wholeString = true;
     q.text = "NEEDLE NAME";
-    auto hit = findNext(store(), KeyRef{}, std::nullopt, q);
+    const auto hit = findNext(store(), KeyRef{}, std::nullopt, q);
     ASSERT_TRUE(hit);
     EXPECT_EQ("F\\A", hit->key.subPath());
     q.text = "absent";
     EXPECT_FALSE(findNext(store(), KeyRef{}, std::nullopt, q));
-}
 
-TEST_F(EditorStore, LastKeyIsKeptInTheUsersSettings) {
     EXPECT_EQ("", loadLastKey(store()));
     ASSERT_TRUE(saveLastKey(store(), hkcu({"Software"})).ok());
     EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\Software", loadLastKey(store()));
-    EXPECT_EQ(wide("Computer\\HKEY_CURRENT_USER\\Software"),
-              raw("Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", "LastKey")->second);
+    EXPECT_EQ(wz("Computer\\HKEY_CURRENT_USER\\Software"),
+              data(cu + "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", "LastKey"));
 }

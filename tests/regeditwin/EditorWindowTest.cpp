@@ -1,4 +1,4 @@
-#include "StoreFixture.h"
+#include "TestStore.h"
 #include "platform/MsgBox.h"
 #include "regedit/window/RegistryEditorWindow.h"
 
@@ -15,6 +15,7 @@
 using namespace karvo;
 using namespace karvo::regedit;
 using Bytes = std::vector<std::uint8_t>;
+using karvo::test::wz;
 
 namespace {
 
@@ -44,9 +45,15 @@ private:
     }
 };
 
-class EditorWindow : public test::StoreTest {
+class EditorWindow : public ::testing::Test, public test::TestStore {
 protected:
     EditorWindow() : window(store(), &prompts) {}
+
+    static std::string cu(const std::string& path) { return "HKEY_CURRENT_USER\\" + path; }
+    // The stored data, "-" when the value is not there.
+    std::string stored(const std::string& path, const std::string& name) {
+        return value(cu(path), name).value_or(Value(0, "-")).second;
+    }
 
     void trigger(const char* action) {
         auto* a = window.findChild<QAction*>(action);
@@ -64,6 +71,7 @@ protected:
     }
     QString lastBox() const { return boxes.shown.empty() ? QString() : boxes.shown.back().text; }
 
+    test::ScopedEnv env{"KARVO_REGISTRY", storePath()};
     platform::RecordingMessageBoxes boxes;
     ScriptedPrompts prompts;
     RegistryEditorWindow window;
@@ -71,7 +79,7 @@ protected:
 
 }  // namespace
 
-TEST_F(EditorWindow, OpensOnComputerWithTheRootsUnread) {
+TEST_F(EditorWindow, OpensOnComputerWithTheRootsUnreadAndTheAddressBarJumpsToTypedPaths) {
     EXPECT_EQ("frmRegistryEditor", window.objectName());
     auto* tree = window.findChild<QTreeWidget*>("tvwKeys");
     ASSERT_EQ(1, tree->topLevelItemCount());
@@ -86,17 +94,15 @@ TEST_F(EditorWindow, OpensOnComputerWithTheRootsUnread) {
                            "HKEY_CURRENT_CONFIG"}),
               roots);
     EXPECT_EQ("Computer", window.addressText());
-}
 
-TEST_F(EditorWindow, AddressBarJumpsToTypedPaths) {
-    putRaw("Software\\Karvo", "n", reg::kRegDword, {42, 0, 0, 0});
+    set(cu("Software\\Karvo"), "n", reg::kRegDword, std::string("\x2a\0\0\0", 4));
     auto* address = window.findChild<QLineEdit*>("txtAddress");
     address->setText("  computer\\hkcu\\SOFTWARE\\karvo");
     emit address->returnPressed();
     EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo", window.currentKey().fullPath());
     EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\Software\\Karvo", window.addressText());
     EXPECT_EQ(QStringList({"(Default)|REG_SZ|(value not set)", "n|REG_DWORD|0x0000002a (42)"}), valueRows());
-
+    // A missing key leads to the nearest one silently; an unknown root is reported.
     EXPECT_FALSE(window.navigateTo("HKEY_CURRENT_USER\\Software\\Nowhere\\Deeper"));
     EXPECT_EQ("HKEY_CURRENT_USER\\Software", window.currentKey().fullPath());
     EXPECT_TRUE(boxes.shown.empty());
@@ -106,22 +112,20 @@ TEST_F(EditorWindow, AddressBarJumpsToTypedPaths) {
 }
 
 TEST_F(EditorWindow, NewValuesOfEachTypeAreNamedAndEdited) {
-    makeKey("E");
+    touch(cu("E"));
     ASSERT_TRUE(window.navigateTo("HKCU\\E"));
     const struct {
-        const char* action;
-        const char* name;
-        const char* typed;
+        const char *action, *name, *typed;
         reg::DWORD type;
-        Bytes stored;
+        std::string stored;
         const char* shown;
     } cases[] = {
-        {"actNewString", "s", "text", reg::kRegSz, wide("text"), "text"},
-        {"actNewExpandString", "e", "%HOME%", reg::kRegExpandSz, wide("%HOME%"), "%HOME%"},
-        {"actNewMultiString", "m", "a\nb", reg::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "a b"},
-        {"actNewBinary", "b", "de ad", reg::kRegBinary, {0xde, 0xad}, "de ad"},
-        {"actNewDword", "d", "ff", reg::kRegDword, {0xff, 0, 0, 0}, "0x000000ff (255)"},
-        {"actNewQword", "q", "1", reg::kRegQword, {1, 0, 0, 0, 0, 0, 0, 0}, "0x00000001 (1)"},
+        {"actNewString", "s", "text", reg::kRegSz, wz("text"), "text"},
+        {"actNewExpandString", "e", "%HOME%", reg::kRegExpandSz, wz("%HOME%"), "%HOME%"},
+        {"actNewMultiString", "m", "a\nb", reg::kRegMultiSz, wz("a") + wz("b") + std::string(2, '\0'), "a b"},
+        {"actNewBinary", "b", "de ad", reg::kRegBinary, "\xde\xad", "de ad"},
+        {"actNewDword", "d", "ff", reg::kRegDword, std::string("\xff\0\0\0", 4), "0x000000ff (255)"},
+        {"actNewQword", "q", "1", reg::kRegQword, std::string("\x01\0\0\0\0\0\0\0", 8), "0x00000001 (1)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.action);
@@ -130,142 +134,114 @@ TEST_F(EditorWindow, NewValuesOfEachTypeAreNamedAndEdited) {
         ASSERT_EQ(std::optional<std::string>(c.name), window.currentValue());
         prompts.texts = {QString(c.typed)};
         trigger("actModify");
-        const auto stored = raw("E", c.name);
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(c.type, stored->first);
-        EXPECT_EQ(c.stored, stored->second);
+        EXPECT_EQ(value(cu("E"), c.name), Value(c.type, c.stored));
         EXPECT_TRUE(valueRows().contains(QString("%1|%2|%3").arg(c.name, typeName(c.type).c_str(), c.shown)));
     }
     EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
-
     // A number that does not fit is refused and the value kept.
     window.selectValue("d");
     prompts.texts = {QString("1ffffffff")};
     trigger("actModify");
     EXPECT_EQ(1u, boxes.shown.size());
-    EXPECT_EQ(Bytes({0xff, 0, 0, 0}), raw("E", "d")->second);
-
+    EXPECT_EQ(std::string("\xff\0\0\0", 4), stored("E", "d"));
     // The unset default value becomes a string when given data.
     window.selectValue("");
     prompts.texts = {QString("dflt")};
     trigger("actModify");
-    EXPECT_EQ(wide("dflt"), raw("E", "")->second);
+    EXPECT_EQ(wz("dflt"), stored("E", ""));
 }
 
-TEST_F(EditorWindow, KeysAreCreatedRenamedAndDeletedWithConfirmation) {
-    makeKey("R");
+TEST_F(EditorWindow, KeysAndValuesAreCreatedRenamedAndDeletedWithConfirmationFailuresShowTheReason) {
+    touch(cu("R"));
     ASSERT_TRUE(window.navigateTo("HKCU\\R"));
     prompts.texts = {QString("Made")};
     trigger("actNewKey");
     EXPECT_EQ("New Key #1", prompts.offered.back());
-    EXPECT_TRUE(keyExists("R\\Made"));
     EXPECT_EQ("HKEY_CURRENT_USER\\R\\Made", window.currentKey().fullPath());
-
-    putString("R\\Made\\Inner", "v", "1");
+    setSz(cu("R\\Made\\Inner"), "v", "1");
     prompts.texts = {QString("Renamed")};
     trigger("actRename");
-    EXPECT_FALSE(keyExists("R\\Made"));
-    EXPECT_EQ(wide("1"), raw("R\\Renamed\\Inner", "v")->second);
+    EXPECT_FALSE(exists(cu("R\\Made")));
+    EXPECT_EQ(wz("1"), stored("R\\Renamed\\Inner", "v"));
     EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\R\\Renamed", window.addressText());
     trigger("actCopyKeyName");
     EXPECT_EQ("HKEY_CURRENT_USER\\R\\Renamed", QGuiApplication::clipboard()->text());
-
     boxes.answers = {platform::vbNo};
     trigger("actDelete");
-    EXPECT_TRUE(keyExists("R\\Renamed"));
+    EXPECT_TRUE(exists(cu("R\\Renamed")));
     boxes.answers = {platform::vbYes};
     trigger("actDelete");
-    EXPECT_FALSE(keyExists("R\\Renamed"));
+    EXPECT_FALSE(exists(cu("R\\Renamed")));
     EXPECT_EQ("HKEY_CURRENT_USER\\R", window.currentKey().fullPath());
-    EXPECT_EQ(2u, boxes.shown.size());
-    EXPECT_EQ("Confirm Key Delete", boxes.shown.back().caption);
-}
-
-TEST_F(EditorWindow, FailuresAreShownWithTheServicesReason) {
-    putString("V", "a", "1");
-    putString("V", "b", "2");
-    ASSERT_TRUE(window.navigateTo("HKCU\\V"));
-    window.selectValue("a");
-    prompts.texts = {QString("B")};
-    trigger("actRename");
-    ASSERT_EQ(1u, boxes.shown.size());
-    EXPECT_TRUE(lastBox().contains("already exists"));
-    EXPECT_EQ(wide("1"), raw("V", "a")->second);
-
-    // The key disappears behind the window's back: the next change reports the store's error.
-    window.selectValue("b");
-    ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "V"));
-    prompts.texts = {QString("x")};
-    trigger("actModify");
     ASSERT_EQ(2u, boxes.shown.size());
-    EXPECT_TRUE(lastBox().contains("Error 2: The system cannot find the file specified.")) << lastBox().toStdString();
+    EXPECT_EQ("Confirm Key Delete", boxes.shown.back().caption);
 
-    // F5 shows the nearest key that is left.
-    trigger("actRefresh");
-    EXPECT_EQ("HKEY_CURRENT_USER", window.currentKey().fullPath());
-}
-
-TEST_F(EditorWindow, ValuesAreRenamedAndDeleted) {
-    putRaw("V", "old", reg::kRegBinary, {9});
+    // A value: renamed, refused a taken name with the reason, deleted without its key.
+    setSz(cu("V"), "a", "1");
+    set(cu("V"), "old", reg::kRegBinary, "\x09");
     ASSERT_TRUE(window.navigateTo("HKCU\\V"));
     window.selectValue("old");
     prompts.texts = {QString("new")};
     trigger("actRename");
-    EXPECT_FALSE(raw("V", "old"));
-    EXPECT_EQ(Bytes({9}), raw("V", "new")->second);
+    EXPECT_EQ("-", stored("V", "old"));
+    EXPECT_EQ("\x09", stored("V", "new"));
     EXPECT_EQ(std::optional<std::string>("new"), window.currentValue());
+    prompts.texts = {QString("A")};
+    trigger("actRename");
+    ASSERT_EQ(3u, boxes.shown.size());
+    EXPECT_TRUE(lastBox().contains("already exists"));
+    EXPECT_EQ("\x09", stored("V", "new"));
     boxes.answers = {platform::vbYes};
     trigger("actDelete");
-    EXPECT_FALSE(raw("V", "new"));
-    EXPECT_TRUE(keyExists("V"));  // the value went, not the key
-    EXPECT_EQ(QStringList({"(Default)|REG_SZ|(value not set)"}), valueRows());
+    EXPECT_EQ("-", stored("V", "new"));
+    EXPECT_EQ(QStringList({"(Default)|REG_SZ|(value not set)", "a|REG_SZ|1"}), valueRows());
+
+    // The key disappears behind the window's back: the next change reports the store's error.
+    window.selectValue("a");
+    ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "V"));
+    prompts.texts = {QString("x")};
+    trigger("actModify");
+    EXPECT_TRUE(lastBox().contains("Error 2: The system cannot find the file specified.")) << lastBox().toStdString();
+    trigger("actRefresh");  // F5 shows the nearest key that is left
+    EXPECT_EQ("HKEY_CURRENT_USER", window.currentKey().fullPath());
 }
 
-TEST_F(EditorWindow, ExportAndImportGoThroughTheFileMenu) {
-    putString("X\\Sub", "s", "text");
-    putRaw("X", "d", reg::kRegDword, {1, 0, 0, 0});
+TEST_F(EditorWindow, ExportAndImportGoThroughTheFileMenuABadFileChangesNothing) {
+    setSz(cu("X\\Sub"), "s", "text");
     ASSERT_TRUE(window.navigateTo("HKCU\\X"));
     const QString file = QString::fromStdString((dir / "x.reg").string());
     prompts.files = {file};
     trigger("actExport");
     EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
     const std::string exported = test::readFile(dir / "x.reg");
-    ASSERT_GE(exported.size(), 2u);
-    EXPECT_EQ("\xff\xfe", exported.substr(0, 2));
+    EXPECT_EQ(0u, exported.find("\xff\xfe"));
     EXPECT_NE(std::string::npos, exported.find(text::utf8ToUtf16le("[HKEY_CURRENT_USER\\X\\Sub]")));
-
     ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "X"));
     trigger("actRefresh");
     prompts.files = {file};
     trigger("actImport");
-    EXPECT_EQ(wide("text"), raw("X\\Sub", "s")->second);
-    EXPECT_EQ(Bytes({1, 0, 0, 0}), raw("X", "d")->second);
-    ASSERT_EQ(1u, boxes.shown.size());  // the note that it worked
+    EXPECT_EQ(wz("text"), stored("X\\Sub", "s"));
+    ASSERT_EQ(1u, boxes.shown.size());               // the note that it worked
     EXPECT_TRUE(window.navigateTo("HKCU\\X\\Sub"));  // the tree shows the imported keys
-}
 
-TEST_F(EditorWindow, ABadRegFileIsRefusedWithNothingChanged) {
-    putString("Y", "keep", "1");
     const auto bad = dir / "bad.reg";
-    test::writeFile(bad, "Windows Registry Editor Version 5.00\r\n\r\n"
-                         "[HKEY_CURRENT_USER\\Y]\r\n\"keep\"=\"2\"\r\n\"new\"=dword:nothex\r\n");
+    test::writeFile(bad, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X\\Sub]\r\n\"s\"=\"2\"\r\n\"new\"=dword:nothex\r\n");
     prompts.files = {QString::fromStdString(bad.string())};
     trigger("actImport");
-    ASSERT_EQ(1u, boxes.shown.size());
+    ASSERT_EQ(2u, boxes.shown.size());
     EXPECT_TRUE(lastBox().contains("bad.reg")) << lastBox().toStdString();
-    EXPECT_EQ(wide("1"), raw("Y", "keep")->second);
-    EXPECT_FALSE(raw("Y", "new"));
+    EXPECT_EQ(wz("text"), stored("X\\Sub", "s"));
+    EXPECT_EQ("-", stored("X\\Sub", "new"));
     // A missing file is reported too, and a cancelled dialog does nothing.
     EXPECT_FALSE(window.importFile(QString::fromStdString((dir / "none.reg").string())));
-    EXPECT_EQ(2u, boxes.shown.size());
     trigger("actImport");
-    EXPECT_EQ(2u, boxes.shown.size());
+    EXPECT_EQ(3u, boxes.shown.size());
 }
 
-TEST_F(EditorWindow, FindNextWithF3) {
-    putString("Find\\One", "x", "target data");
-    makeKey("Find\\Two\\target key");
-    ASSERT_TRUE(window.navigateTo("HKCU\\Find"));
+TEST_F(EditorWindow, FindNextWithF3AndReopeningAtTheLastKey) {
+    setSz(cu("Find\\One"), "x", "target data");
+    touch(cu("Find\\Two\\target key"));
+    ASSERT_TRUE(window.navigateTo("HKCU\\find"));
     FindQuery q;
     q.text = "TARGET";
     prompts.query = q;
@@ -276,13 +252,10 @@ TEST_F(EditorWindow, FindNextWithF3) {
     EXPECT_EQ(QKeySequence(Qt::Key_F3), f3->shortcut());
     f3->trigger();
     EXPECT_EQ("HKEY_CURRENT_USER\\Find\\Two\\target key", window.currentKey().fullPath());
-}
 
-TEST_F(EditorWindow, ReopensAtTheLastKey) {
-    makeKey("Software\\Last");
-    ASSERT_TRUE(window.navigateTo("HKCU\\software\\last"));
+    ASSERT_TRUE(window.navigateTo("HKCU\\find\\one"));
     window.close();
     RegistryEditorWindow second(store(), &prompts);
     second.restoreLastKey();
-    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Last", second.currentKey().fullPath());
+    EXPECT_EQ("HKEY_CURRENT_USER\\Find\\One", second.currentKey().fullPath());
 }

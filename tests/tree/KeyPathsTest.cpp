@@ -14,7 +14,8 @@ TEST(NodeKeys, WriteAndReadBackAtEveryDepthCommasInNamesIncluded) {
     EXPECT_EQ(classes, "K-2147483646,\\Software\\Classes");
     const QString commas = childNodeKey(childNodeKey("K-2147483647", true, "a,b"), false, "c, d");
     for (const auto& [key, handle, sub] : std::vector<std::tuple<QString, std::uint32_t, QString>>{
-             {root, 0x80000002u, ""}, {classes, 0x80000002u, "Software\\Classes"}, {commas, 0x80000001u, "a,b\\c, d"}}) {
+             {root, 0x80000002u, ""}, {classes, 0x80000002u, "Software\\Classes"},
+             {commas, 0x80000001u, "a,b\\c, d"}}) {
         const auto parts = readNodeKey(key);
         ASSERT_TRUE(parts) << key.toStdString();
         EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), handle);

@@ -80,7 +80,8 @@ TEST_F(RegistryTreeTest, SixRootsThenOneLevelPerFirstExpansionInAlphabeticalOrde
     EXPECT_EQ(tree.enumerations(), reads);
     EXPECT_FALSE(expander(comma));
     child(software, "beta")->setExpanded(true);
-    EXPECT_EQ(RegistryTree::fullPath(child(child(software, "beta"), "deep")), "HKEY_CURRENT_USER\\Software\\beta\\deep");
+    EXPECT_EQ(RegistryTree::fullPath(child(child(software, "beta"), "deep")),
+              "HKEY_CURRENT_USER\\Software\\beta\\deep");
 }
 
 TEST_F(RegistryTreeTest, ReadOnceUntilCollapsedThenAfreshAndACollapsedRootLosesItsMark) {
