@@ -136,27 +136,23 @@ inline void expectFileEq(const std::string& expected, const std::string& actual)
 class Forwarding : public reg::RegistryService {
 public:
     explicit Forwarding(reg::RegistryService& inner) : in_(inner) {}
-
-    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override {
-        return in_.RegOpenKeyExA(k, s, o, a, r);
-    }
+    using U8 = std::uint8_t;
+    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override { return in_.RegOpenKeyExA(k, s, o, a, r); }
     LONG RegCreateKeyExA(HKey k, const char* s, DWORD res, const char* c, DWORD o, DWORD a,
                          const reg::SecurityAttributes* sa, HKey* r, DWORD* d) override {
-        ++creates;
-        return in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
+        return ++creates, in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
     }
     LONG RegCloseKey(HKey k) override { return ++closes, in_.RegCloseKey(k); }
-    LONG RegQueryValueExA(HKey k, const char* n, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* c) override {
+    LONG RegQueryValueExA(HKey k, const char* n, DWORD* r, DWORD* t, U8* d, DWORD* c) override {
         return in_.RegQueryValueExA(k, n, r, t, d, c);
     }
-    LONG RegSetValueExA(HKey k, const char* n, DWORD r, DWORD t, const std::uint8_t* d, DWORD c) override {
+    LONG RegSetValueExA(HKey k, const char* n, DWORD r, DWORD t, const U8* d, DWORD c) override {
         return in_.RegSetValueExA(k, n, r, t, d, c);
     }
     LONG RegDeleteKeyA(HKey k, const char* s) override { return in_.RegDeleteKeyA(k, s); }
     LONG RegDeleteValueA(HKey k, const char* n) override { return in_.RegDeleteValueA(k, n); }
     LONG RegEnumKeyA(HKey k, DWORD i, char* n, DWORD c) override { return in_.RegEnumKeyA(k, i, n, c); }
-    LONG RegEnumValueA(HKey k, DWORD i, char* n, DWORD* nc, DWORD* r, DWORD* t, std::uint8_t* d,
-                       DWORD* dc) override {
+    LONG RegEnumValueA(HKey k, DWORD i, char* n, DWORD* nc, DWORD* r, DWORD* t, U8* d, DWORD* dc) override {
         return in_.RegEnumValueA(k, i, n, nc, r, t, d, dc);
     }
     LONG RegQueryInfoKeyA(HKey k, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
@@ -164,20 +160,17 @@ public:
         return in_.RegQueryInfoKeyA(k, c, cc, r, sk, msk, mc, v, mvn, mv, sd, ft);
     }
     LONG EnumKeyRaw(HKey k, DWORD i, std::string& n) override { return in_.EnumKeyRaw(k, i, n); }
-    LONG EnumValueRaw(HKey k, DWORD i, std::string& n, DWORD& t, std::vector<std::uint8_t>& d) override {
+    LONG EnumValueRaw(HKey k, DWORD i, std::string& n, DWORD& t, std::vector<U8>& d) override {
         std::string path;
-        if (!unreadable.empty() && in_.KeyPath(k, path) && path.find(unreadable) != std::string::npos)
-            return reg::kErrorCantRead;
-        return in_.EnumValueRaw(k, i, n, t, d);
+        const bool refused = !unreadable.empty() && in_.KeyPath(k, path) && path.find(unreadable) != std::string::npos;
+        return refused ? reg::kErrorCantRead : in_.EnumValueRaw(k, i, n, t, d);
     }
-    LONG QueryValueRaw(HKey k, const std::string& n, DWORD& t, std::vector<std::uint8_t>& d) override {
+    LONG QueryValueRaw(HKey k, const std::string& n, DWORD& t, std::vector<U8>& d) override {
         return in_.QueryValueRaw(k, n, t, d);
     }
-    LONG SetValueRaw(HKey k, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override {
-        ++sets;
-        if (const LONG rc = onSet ? onSet(sets) : reg::kErrorSuccess; rc != reg::kErrorSuccess)
-            return rc;
-        return in_.SetValueRaw(k, n, t, d, s);
+    LONG SetValueRaw(HKey k, const std::string& n, DWORD t, const U8* d, std::size_t s) override {
+        const LONG rc = onSet ? onSet(++sets) : (++sets, reg::kErrorSuccess);
+        return rc != reg::kErrorSuccess ? rc : in_.SetValueRaw(k, n, t, d, s);
     }
     LONG DeleteTree(HKey k, const char* s) override { return in_.DeleteTree(k, s); }
     bool KeyPath(HKey k, std::string& p) override { return in_.KeyPath(k, p); }
@@ -186,8 +179,8 @@ public:
     LONG RollbackBatch() override { return ++rollbacks, in_.RollbackBatch(); }
 
     bool batches = true;
-    std::string unreadable;                  // values of keys whose path holds this cannot be read
-    std::function<LONG(int)> onSet;          // given the number of the SetValueRaw call
+    std::string unreadable;          // values of keys whose path holds this cannot be read
+    std::function<LONG(int)> onSet;  // given the number of the SetValueRaw call
     int creates = 0, closes = 0, sets = 0, begins = 0, commits = 0, rollbacks = 0;
 
 private:
