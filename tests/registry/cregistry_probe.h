@@ -1,22 +1,17 @@
-// A registry service that passes every call on to a private store while it watches and, when
-// asked, misbehaves: refuses creates or writes, throws while listing sub-keys, or answers a query
-// with data shaped as no well-behaved store would give it.
+// A registry service that passes every call on to the area's registry while it watches and, when
+// asked, misbehaves: refuses creates or writes, throws while listing sub-keys, under-reports the
+// longest value name, or answers a query with data shaped as no well-behaved registry gives it.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "registry/cRegistry.h"
+#include "registry_area.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <stdexcept>
-#include <string>
-#include <vector>
-
-#include "registry/cRegistry.h"
-#include "registry_area.h"
 
 namespace karvo::test {
 
@@ -25,13 +20,11 @@ public:
     explicit ProbeService(RegistryService& inner) : in_(inner) {}
 
     std::function<bool(HKey root, const std::string& path)> refuseCreate;
-    LONG setResult = kErrorSuccess;          // non-zero: RegSetValueExA answers this
-    LONG deleteValueResult = kErrorSuccess;  // non-zero: RegDeleteValueA answers this
-    long throwAtEnumKey = -1;                // RegEnumKeyA throws at this index
-    DWORD valueNameShortfall = 0;            // longest value name reported this much too short
+    LONG setResult = kErrorSuccess;  // non-zero: RegSetValueExA answers this
+    long throwAtEnumKey = -1;        // RegEnumKeyA throws at this index
+    DWORD valueNameShortfall = 0;    // the longest value name is reported this much too short
     std::map<std::string, std::pair<DWORD, Bytes>> fakeValues;  // name -> type and data to answer
-
-    std::multiset<HKey> open;  // handles given out and not closed
+    std::multiset<HKey> open;                                   // handles given out and not closed
     int enumerationOpens = 0;
 
     LONG RegOpenKeyExA(HKey h, const char* sub, DWORD o, DWORD sam, HKey* out) override {
@@ -51,26 +44,18 @@ public:
         const auto fake = fakeValues.find(name);
         if (fake == fakeValues.end()) return in_.RegQueryValueExA(h, name, r, type, data, cb);
         const auto& [fakeType, bytes] = fake->second;
-        const auto size = static_cast<DWORD>(bytes.size());
+        const bool fits = data != nullptr && *cb >= bytes.size();
+        if (fits && !bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
         *type = fakeType;
-        const bool fits = data != nullptr && *cb >= size;
-        if (fits && size != 0) std::memcpy(data, bytes.data(), size);
-        *cb = size;
+        *cb = static_cast<DWORD>(bytes.size());
         return data == nullptr || fits ? kErrorSuccess : kErrorMoreData;
     }
     LONG RegSetValueExA(HKey h, const char* name, DWORD r, DWORD type, const std::uint8_t* data, DWORD cb) override {
         return setResult != kErrorSuccess ? setResult : in_.RegSetValueExA(h, name, r, type, data, cb);
     }
-    LONG RegDeleteKeyA(HKey h, const char* sub) override { return in_.RegDeleteKeyA(h, sub); }
-    LONG RegDeleteValueA(HKey h, const char* name) override {
-        return deleteValueResult != kErrorSuccess ? deleteValueResult : in_.RegDeleteValueA(h, name);
-    }
     LONG RegEnumKeyA(HKey h, DWORD i, char* name, DWORD cch) override {
         if (static_cast<long>(i) == throwAtEnumKey) throw std::runtime_error("enumeration broke down");
         return in_.RegEnumKeyA(h, i, name, cch);
-    }
-    LONG RegEnumValueA(HKey h, DWORD i, char* n, DWORD* cch, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* cb) override {
-        return in_.RegEnumValueA(h, i, n, cch, r, t, d, cb);
     }
     LONG RegQueryInfoKeyA(HKey h, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
                           DWORD* mvn, DWORD* mv, DWORD* sd, void* t) override {
@@ -78,10 +63,14 @@ public:
         if (result == kErrorSuccess && mvn != nullptr) *mvn -= std::min(*mvn, valueNameShortfall);
         return result;
     }
-    LONG EnumKeyRaw(HKey h, DWORD i, std::string& n) override { return in_.EnumKeyRaw(h, i, n); }
-    LONG EnumValueRaw(HKey h, DWORD i, std::string& n, DWORD& t, Bytes& d) override {
-        return in_.EnumValueRaw(h, i, n, t, d);
+    // The rest as they are.
+    LONG RegDeleteKeyA(HKey h, const char* sub) override { return in_.RegDeleteKeyA(h, sub); }
+    LONG RegDeleteValueA(HKey h, const char* name) override { return in_.RegDeleteValueA(h, name); }
+    LONG RegEnumValueA(HKey h, DWORD i, char* n, DWORD* cch, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* cb) override {
+        return in_.RegEnumValueA(h, i, n, cch, r, t, d, cb);
     }
+    LONG EnumKeyRaw(HKey h, DWORD i, std::string& n) override { return in_.EnumKeyRaw(h, i, n); }
+    LONG EnumValueRaw(HKey h, DWORD i, std::string& n, DWORD& t, Bytes& d) override { return in_.EnumValueRaw(h, i, n, t, d); }
     LONG QueryValueRaw(HKey h, const std::string& n, DWORD& t, Bytes& d) override { return in_.QueryValueRaw(h, n, t, d); }
     LONG SetValueRaw(HKey h, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override {
         return in_.SetValueRaw(h, n, t, d, s);
@@ -116,24 +105,22 @@ protected:
     std::pair<DWORD, Bytes> stored(HKey hive, const std::string& path, const std::string& name) {
         std::pair<DWORD, Bytes> found{999, {}};
         HKey key = 0;
-        if (RegistryArea::reg.RegOpenKeyExA(hive, path.c_str(), 0, kKeyQueryValue, &key) != kErrorSuccess)
-            return found;
-        if (RegistryArea::reg.QueryValueRaw(key, name, found.first, found.second) != kErrorSuccess) found.first = 999;
+        if (RegistryArea::reg.RegOpenKeyExA(hive, path.c_str(), 0, kKeyQueryValue, &key) == kErrorSuccess &&
+            RegistryArea::reg.QueryValueRaw(key, name, found.first, found.second) != kErrorSuccess)
+            found.first = 999;
         RegistryArea::reg.RegCloseKey(key);
         return found;
     }
-    bool keyExists(HKey hive, const std::string& path) {
-        cRegistry other(RegistryArea::reg);
-        other.setClassKey(static_cast<std::int32_t>(hive));
-        other.setSectionKey(path);
-        return other.KeyExists();
+    // Whether a key exists, and its default value as text ("<none>" when it has no text value).
+    cRegistry other(HKey hive, const std::string& path) {
+        cRegistry r(RegistryArea::reg);
+        r.setClassKey(static_cast<std::int32_t>(hive));
+        r.setSectionKey(path);
+        return r;
     }
-    // A key's default value read back as text ("<none>" when there is no text value).
+    bool keyExists(HKey hive, const std::string& path) { return other(hive, path).KeyExists(); }
     std::string text(HKey hive, const std::string& path) {
-        cRegistry other(RegistryArea::reg);
-        other.setClassKey(static_cast<std::int32_t>(hive));
-        other.setSectionKey(path);
-        const Variant v = other.Value();
+        const Variant v = other(hive, path).Value();
         const auto* s = std::get_if<std::string>(&v);
         return s != nullptr ? *s : "<none>";
     }

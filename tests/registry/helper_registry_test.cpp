@@ -1,122 +1,141 @@
-// The registry behind a helper process when the helper is not there or goes away, and the choice
-// of a Wine prefix through $KARVO_REGISTRY. The calls themselves are checked by running every
-// registry suite through the helper (KARVO_TEST_BACKEND=helper).
+// The registry behind a helper process that cannot start or goes away, and where $KARVO_REGISTRY
+// points. The calls themselves are checked by the suites for every back end, run through the
+// helper (KARVO_TEST_BACKEND=helper).
 #ifndef _WIN32
 
 #include "TestSupport.h"
 #include "registry/RegistryPipe.h"
-#include "registry/RegistryService.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 namespace karvo::test {
 namespace {
 
 using namespace karvo::reg;
 
-// Collects what the registry would tell the user.
-struct Messages {
-    Messages() {
-        setRegistryFailureHandler([this](const std::string& m) { said.push_back(m); });
-    }
-    ~Messages() { setRegistryFailureHandler(nullptr); }
+TEST(HelperRegistry, AHelperThatCannotServeFailsEveryCallAndSaysSoOnce) {
+    TempDir dir;
     std::vector<std::string> said;
-};
-
-void expectEveryCallFails(RegistryService& reg) {
-    HKey h = 0;
-    EXPECT_EQ(reg.RegOpenKeyExA(kHkeyCurrentUser, "Software", 0, kKeyRead, &h), kErrorCantOpen);
-    EXPECT_EQ(h, 0u);
-    char name[256];
-    EXPECT_EQ(reg.RegEnumKeyA(kHkeyCurrentUser, 0, name, sizeof name), kErrorCantOpen);
-    EXPECT_EQ(reg.RegSetValueExA(kHkeyCurrentUser, "v", 0, kRegSz, reinterpret_cast<const std::uint8_t*>(""), 1),
-              kErrorCantOpen);
-    std::string path;
-    EXPECT_FALSE(reg.KeyPath(kHkeyCurrentUser, path));
-}
-
-TEST(HelperRegistry, AHelperThatDiesTurnsEveryCallIntoOneMessageAndFailures) {
-    TempDir dir;
-    Messages messages;
+    setRegistryFailureHandler([&](const std::string& m) { said.push_back(m); });
     const std::string pidFile = (dir / "pid").string();
-    HelperCommand command;
-    command.argv = {"/bin/sh", "-c", "echo $$ > \"$0\"; exec \"$1\" \"$2\"", pidFile,
-                    (binaryDir() / "windows" / "reghelper").string(), (dir / "reg.db").string()};
-    command.what = "the test store";
-    auto reg = openHelperRegistry(command);
-    HKey h = 0;
-    ASSERT_EQ(reg->RegCreateKeyExA(kHkeyCurrentUser, "Software\\Kept", 0, "", 0, kKeyAllAccess, nullptr, &h, nullptr),
-              kErrorSuccess);
-    EXPECT_EQ(reg->RegCloseKey(h), kErrorSuccess);
-
-    int pid = 0;
-    std::ifstream(pidFile) >> pid;
-    ASSERT_GT(pid, 0);
-    ::kill(pid, SIGKILL);
-    expectEveryCallFails(*reg);
-    ASSERT_EQ(messages.said.size(), 1u);
-    EXPECT_EQ(messages.said[0], "The registry of the test store cannot be reached: its helper program stopped.");
+    const std::vector<std::string> dying = {"/bin/sh", "-c", "echo $$ > \"$0\"; exec \"$1\" \"$2\"", pidFile,
+                                            (binaryDir() / "windows" / "reghelper").string(), (dir / "r.db").string()};
+    struct Case {
+        std::vector<std::string> argv;
+        std::string problem, why;
+    };
+    const Case cases[] = {
+        {{"/nonexistent/reghelper"}, "", "its helper program /nonexistent/reghelper could not be started"},
+        {dying, "the folder does not exist", "the folder does not exist."},  // known beforehand: nothing starts
+        {dying, "", "its helper program stopped."},                           // killed after one call
+        {{"/bin/sh", "-c", "printf '\\10\\0\\0\\0\\0\\0\\0\\0\\77\\0\\0\\0'; cat >/dev/null"}, "",
+         "its helper program is of another version"},
+        {{"/bin/sh", "-c", "printf '\\10\\0\\0\\0\\0\\0\\0\\0\\1\\0\\0\\0\\1\\0\\0\\0x'; cat >/dev/null"}, "",
+         "its helper program answered something it should not have"},
+    };
+    for (const Case& c : cases) {
+        said.clear();
+        std::filesystem::remove(pidFile);
+        auto reg = openHelperRegistry({c.argv, {}, "the test store", c.problem});
+        HKey h = 0;
+        if (c.why.find("stopped") != std::string::npos) {
+            ASSERT_EQ(reg->RegCreateKeyExA(kHkeyCurrentUser, "Software", 0, "", 0, kKeyAllAccess, nullptr, &h, nullptr),
+                      kErrorSuccess);
+            EXPECT_EQ(reg->RegCloseKey(h), kErrorSuccess);
+            int pid = 0;
+            std::ifstream(pidFile) >> pid;
+            ASSERT_GT(pid, 0);
+            ::kill(pid, SIGKILL);
+        }
+        EXPECT_EQ(reg->RegOpenKeyExA(kHkeyCurrentUser, "Software", 0, kKeyRead, &h), kErrorCantOpen);
+        EXPECT_EQ(h, 0u);
+        char name[256];
+        EXPECT_EQ(reg->RegEnumKeyA(kHkeyCurrentUser, 0, name, sizeof name), kErrorCantOpen);
+        EXPECT_EQ(reg->SetValueRaw(kHkeyCurrentUser, "v", kRegSz, nullptr, 0), kErrorCantOpen);
+        std::string path;
+        EXPECT_FALSE(reg->KeyPath(kHkeyCurrentUser, path));
+        ASSERT_EQ(said.size(), 1u) << c.why;
+        EXPECT_EQ(said[0].rfind("The registry of the test store cannot be reached: " + c.why, 0), 0u) << said[0];
+        EXPECT_EQ(std::filesystem::exists(pidFile), c.problem.empty() && c.argv == dying) << c.why;
+    }
+    setRegistryFailureHandler(nullptr);
 }
 
-TEST(HelperRegistry, AHelperThatCannotStartFailsEveryCallWithOneMessage) {
-    Messages messages;
-    HelperCommand command;
-    command.argv = {"/nonexistent/reghelper"};
-    command.what = "the test store";
-    auto reg = openHelperRegistry(command);
-    expectEveryCallFails(*reg);
-    ASSERT_EQ(messages.said.size(), 1u);
-    EXPECT_NE(messages.said[0].find("could not be started"), std::string::npos) << messages.said[0];
-}
-
-TEST(RegistryChoice, WinePrefixesAreCheckedAndNeverCreated) {
+// The helper's side: a request it cannot read ends the session unanswered, with status 1; the end
+// of its input is the ordinary end.
+TEST(HelperRegistry, TheServerStopsAtARequestItCannotRead) {
     TempDir dir;
-    std::filesystem::create_directories(dir / "bin");
-    std::filesystem::create_directories(dir / "notaprefix");
-    std::filesystem::create_directories(dir / "prefix");
+    const auto store = openStore((dir / "r.db").string());
+    const auto serve = [&](const std::string& bytes) {
+        std::FILE* in = std::tmpfile();
+        std::FILE* out = std::tmpfile();
+        std::fwrite(bytes.data(), 1, bytes.size(), in);
+        std::rewind(in);
+        const int status = serveRegistry(*store, in, out);
+        const auto result = std::make_pair(status, std::ftell(out));
+        std::fclose(in);
+        std::fclose(out);
+        return result;
+    };
+    const std::string one("\1\0\0\0", 4);  // a message of one byte: the operation alone
+    EXPECT_EQ(serve(""), std::make_pair(0, 0L));
+    EXPECT_EQ(serve(one + '\1'), std::make_pair(0, 12L));  // hello: length, result and version
+    for (char op = 2; op < 25; ++op) {  // every other operation needs arguments, but the batch calls
+        const bool batch = op >= 18 && op <= 20;
+        EXPECT_EQ(serve(one + op), std::make_pair(batch ? 0 : 1, batch ? 8L : 0L)) << int(op);
+    }
+    for (const std::string& broken : {std::string("\0\0\0\0", 4), std::string("\1\0", 2), one, one + '\0'})
+        EXPECT_EQ(serve(broken), std::make_pair(1, 0L));
+}
+
+TEST(RegistryChoice, StoresAndWinePrefixesAreFoundCheckedAndNeverCreated) {
+    TempDir dir;
+    const std::string d = dir.str();
+    for (const char* folder : {"bin", "notaprefix", "prefix"})
+        std::filesystem::create_directories(dir / folder);
     writeFile(dir / "prefix" / "system.reg", "WINE REGISTRY Version 2\n");
     writeFile(dir / "bin" / "wine", "#!/bin/sh\n");
     std::filesystem::permissions(dir / "bin" / "wine", std::filesystem::perms::owner_all);
-    ScopedEnv home("HOME", (dir / "home").string());
-    ScopedEnv helper("KARVO_WINE_HELPER", (dir / "prefix" / "system.reg").string());  // any file will do here
+    ScopedEnv home("HOME", d + "/home"), helper("KARVO_WINE_HELPER", d + "/prefix/system.reg");  // any file will do
 
     struct Case {
-        std::string registry, winePrefix, path;
-        bool wine;
-        std::string location, problem;  // problem: part of the message, "" for none
+        std::string registry, winePrefix, dataHome, path;
+        std::string location, problem;  // the store file or the prefix; part of the message, "" for none
     };
-    const std::string d = dir.str();
-    const std::vector<Case> cases = {
-        {d + "/store.db", "", d + "/bin", false, d + "/store.db", ""},
-        {"wine:" + d + "/prefix/", "", d + "/bin", true, d + "/prefix", ""},
-        {"wine", d + "/prefix", d + "/bin", true, d + "/prefix", ""},
-        {"wine", "", d + "/bin", true, d + "/home/.wine", "the folder does not exist"},
-        {"wine:" + d + "/missing", "", d + "/bin", true, d + "/missing", "the folder does not exist"},
-        {"wine:" + d + "/notaprefix", "", d + "/bin", true, d + "/notaprefix", "is not a Wine prefix"},
-        {"wine:" + d + "/prefix", "", d + "/nowhere", true, d + "/prefix", "Wine is not installed"},
+    const Case cases[] = {
+        {d + "/a/b/store.db", "", "", d + "/bin", d + "/a/b/store.db", ""},
+        {"", "", d + "/data", d + "/bin", d + "/data/karvo/registry.db", ""},
+        {"", "", "relative", d + "/bin", d + "/home/.local/share/karvo/registry.db", ""},  // relative: ignored
+        {"wine:" + d + "/prefix/", "", "", d + "/bin", d + "/prefix", ""},
+        {"wine", d + "/prefix", "", d + "/bin", d + "/prefix", ""},
+        {"wine", "", "", d + "/bin", d + "/home/.wine", "the folder does not exist"},
+        {"wine:" + d + "/missing", "", "", d + "/bin", d + "/missing", "the folder does not exist"},
+        {"wine:" + d + "/notaprefix", "", "", d + "/bin", d + "/notaprefix", "is not a Wine prefix"},
+        {"wine:" + d + "/prefix", "", "", d + "/nowhere", d + "/prefix", "Wine is not installed"},
     };
     for (const Case& c : cases) {
-        ScopedEnv registry("KARVO_REGISTRY", c.registry);
-        ScopedEnv prefix("WINEPREFIX", c.winePrefix);
-        ScopedEnv path("PATH", c.path);
+        ScopedEnv registry("KARVO_REGISTRY", c.registry), prefix("WINEPREFIX", c.winePrefix),
+            data("XDG_DATA_HOME", c.dataHome), path("PATH", c.path);
         const RegistryChoice choice = registryChoice();
-        EXPECT_EQ(choice.wine, c.wine) << c.registry;
-        EXPECT_EQ(choice.location, c.location) << c.registry;
+        EXPECT_EQ(choice.wine, c.registry.rfind("wine", 0) == 0) << c.registry;
+        EXPECT_EQ(choice.wine ? choice.location : defaultStorePath(), c.location) << c.registry;
         const std::string problem = registryProblem();
-        if (c.problem.empty())
-            EXPECT_EQ(problem, "") << c.registry;
-        else
-            EXPECT_NE(problem.find(c.problem), std::string::npos) << c.registry << ": " << problem;
+        EXPECT_EQ(problem.empty(), c.problem.empty()) << c.registry << ": " << problem;
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.registry << ": " << problem;
+        HKey h = 0;  // a prefix that cannot be used starts nothing and fails every call
+        if (choice.wine && !problem.empty()) {
+            EXPECT_EQ(openWineRegistry(choice.location)->RegOpenKeyExA(kHkeyUsers, "", 0, kKeyRead, &h), kErrorCantOpen);
+        }
     }
-    // Looking created nothing: no prefix, no store folder.
+    // A store's folder is made; a prefix never is.
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "data/karvo"));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "home"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "home/.wine"));
 }
 
 }  // namespace

@@ -22,14 +22,13 @@ std::string uniqueArea() {
     return "Software\\Karvo Tests\\" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
 }
 
-RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const TempDir& dir, std::string& skip) {
+RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const std::string& file, std::string& skip) {
 #ifdef _WIN32
     (void)store;
-    (void)dir;
+    (void)file;
     (void)skip;
     return systemRegistry();
 #else
-    const std::string file = (dir / "registry.db").string();
     if (backEndName() == "wine")
         skip = winePrefixMissing();
     if (backEndName() == "wine" && skip.empty()) {
@@ -63,7 +62,7 @@ bool underWine() {
 #endif
 }
 
-RegistryArea::RegistryArea() : reg(backEnd(store, dir, skip)), base(uniqueArea()) { area = create(""); }
+RegistryArea::RegistryArea() : reg(backEnd(store, file, skip)), base(uniqueArea()) { area = create(""); }
 
 void RegistryArea::SetUp() {
     if (!skip.empty())
@@ -77,13 +76,12 @@ RegistryArea::~RegistryArea() {
     reg.RegDeleteKeyA(root, "Software\\Karvo Tests");  // only when no other run's area is left in it
 }
 
-HKey RegistryArea::create(const std::string& sub, HKey parent) {
-    const std::string path = parent ? sub : sub.empty() ? base : base + "\\" + sub;
+HKey RegistryArea::create(const std::string& sub, HKey parent, DWORD rights) {
+    const std::string full = parent ? sub : sub.empty() ? base : base + "\\" + sub;
     HKey h = 0;
-    EXPECT_EQ(reg.RegCreateKeyExA(parent ? parent : root, path.c_str(), 0, "", 0, kKeyAllAccess, nullptr, &h,
-                                  nullptr),
+    EXPECT_EQ(reg.RegCreateKeyExA(parent ? parent : root, full.c_str(), 0, "", 0, rights, nullptr, &h, nullptr),
               kErrorSuccess)
-        << path;
+        << full;
     made_.push_back(h);
     return h;
 }

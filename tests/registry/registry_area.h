@@ -3,6 +3,7 @@
 // is a key of its own under HKEY_CURRENT_USER\Software\Karvo Tests, removed with everything below it
 // afterwards, so the suites are safe on a real machine too; elsewhere a private store on a
 // temporary file or the Wine prefix of KARVO_TEST_BACKEND below, with the area at the same path.
+// The store's own suites use the same fixture on the private store, reaching any key of it.
 #pragma once
 
 #include "TestSupport.h"
@@ -38,10 +39,16 @@ protected:
     // Skips, saying why, when the chosen back end cannot run here.
     void SetUp() override;
 
-    // Keys below the area; create() keys stay open until the test ends.
-    HKey create(const std::string& sub, HKey parent = 0);
-    LONG open(const std::string& sub, DWORD rights, HKey& h) {
-        return reg.RegOpenKeyExA(root, (base + "\\" + sub).c_str(), 0, rights, &h);
+    // Keys below the area, or below parent when one is given; create() keys stay open until the
+    // test ends.
+    HKey create(const std::string& sub, HKey parent = 0, DWORD rights = kKeyAllAccess);
+    LONG open(const std::string& sub, DWORD rights, HKey& h, HKey parent = 0) {
+        return reg.RegOpenKeyExA(parent ? parent : root, (parent ? sub : base + "\\" + sub).c_str(), 0, rights, &h);
+    }
+    // The key's full path as the registry spells it, "<none>" when it has none.
+    std::string path(HKey h) {
+        std::string p;
+        return reg.KeyPath(h, p) ? p : "<none>";
     }
     Strings subKeys(HKey h);
     Strings valueNames(HKey h);
@@ -59,6 +66,7 @@ protected:
     bool ansiIsUtf8() const { return store != nullptr; }
 
     TempDir dir;
+    const std::string file = (dir / "registry.db").string();  // the private store's
     std::string skip;  // why the chosen back end cannot run here; set before reg
     std::unique_ptr<RegistryService> store;  // the private store; null on Windows
     RegistryService& reg;

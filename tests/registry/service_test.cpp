@@ -3,28 +3,37 @@
 #include "registry_area.h"
 
 #include <cstring>
-#include <string>
 
 namespace karvo::test {
 namespace {
 
 using Service = RegistryArea;
 
-TEST_F(Service, KeyNamesIgnoreCaseAndKeepTheirSpelling) {
+TEST_F(Service, KeyNamesIgnoreCaseKeepTheirSpellingAndListInUpperCaseOrder) {
     HKey h = 0;
     DWORD disposition = 0;
     const std::string deep = base + "\\Karvo Test\\Deep";
     ASSERT_EQ(reg.RegCreateKeyExA(root, deep.c_str(), 0, "", 0, 0x3F, nullptr, &h, &disposition), kErrorSuccess);
     EXPECT_EQ(disposition, kRegCreatedNewKey);
     reg.RegCloseKey(h);
-    ASSERT_EQ(reg.RegCreateKeyExA(area, "KARVO test\\dEEP", 0, "", 0, 0x3F, nullptr, &h, &disposition),
-              kErrorSuccess);
+    ASSERT_EQ(reg.RegCreateKeyExA(area, "KARVO test\\dEEP", 0, "", 0, 0x3F, nullptr, &h, &disposition), kErrorSuccess);
     EXPECT_EQ(disposition, kRegOpenedExistingKey);
     reg.RegCloseKey(h);
-    EXPECT_EQ(subKeys(area), Strings{"Karvo Test"});
-    // Doubled and trailing separators name the same key.
-    ASSERT_EQ(open("karvo test\\\\DEEP\\", kKeyRead, h), kErrorSuccess);
+    ASSERT_EQ(open("karvo test\\\\DEEP\\", kKeyRead, h), kErrorSuccess);  // doubled and trailing separators too
     reg.RegCloseKey(h);
+    // Compared upper-cased: "_" (0x5F) follows "Z" (0x5A), so "AZ" < "A_B" and "ZULU" < "_UNDER".
+    for (const char* name : {"beta", "_under", "Zulu", "Alpha", "alpha2", "a_b", "aZ", "10", "9"})
+        create(name, area);
+    EXPECT_EQ(subKeys(area),
+              (Strings{"10", "9", "Alpha", "alpha2", "aZ", "a_b", "beta", "Karvo Test", "Zulu", "_under"}));
+    char buffer[256];
+    EXPECT_EQ(reg.RegEnumKeyA(area, 10, buffer, sizeof buffer), kErrorNoMoreItems);
+    DWORD at = 0;  // wherever the back end lists "alpha2", which needs 7 bytes with its zero
+    while (at < 10 && (reg.RegEnumKeyA(area, at, buffer, sizeof buffer), std::string(buffer) != "alpha2"))
+        ++at;
+    EXPECT_EQ(reg.RegEnumKeyA(area, at, buffer, 6), kErrorMoreData);
+    ASSERT_EQ(reg.RegEnumKeyA(area, at, buffer, 7), kErrorSuccess);
+    EXPECT_STREQ(buffer, "alpha2");
 
     // Letters beyond ASCII fold too; a different letter is a different key.
     if (!ansiIsUtf8())
@@ -38,24 +47,8 @@ TEST_F(Service, KeyNamesIgnoreCaseAndKeepTheirSpelling) {
     EXPECT_EQ(open("Arger", kKeyRead, h), kErrorFileNotFound);
 }
 
-TEST_F(Service, SubKeysEnumerateInUpperCaseOrder) {
-    for (const char* name : {"beta", "_under", "Zulu", "Alpha", "alpha2", "a_b", "aZ", "10", "9"})
-        create(name, area);
-    // Compared upper-cased: "_" (0x5F) follows "Z" (0x5A), so "AZ" < "A_B" and "ZULU" < "_UNDER".
-    const Strings names = subKeys(area);
-    EXPECT_EQ(names, (Strings{"10", "9", "Alpha", "alpha2", "aZ", "a_b", "beta", "Zulu", "_under"}));
-    char buffer[256];
-    EXPECT_EQ(reg.RegEnumKeyA(area, 9, buffer, sizeof buffer), kErrorNoMoreItems);
-    DWORD at = 0;  // wherever the back end lists "alpha2", which needs 7 bytes with its zero
-    while (at < 9 && (reg.RegEnumKeyA(area, at, buffer, sizeof buffer), std::string(buffer) != "alpha2"))
-        ++at;
-    EXPECT_EQ(reg.RegEnumKeyA(area, at, buffer, 6), kErrorMoreData);
-    ASSERT_EQ(reg.RegEnumKeyA(area, at, buffer, 7), kErrorSuccess);
-    EXPECT_STREQ(buffer, "alpha2");
-}
-
 TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
-    const std::string longest(255, 'k');
+    const std::string longest(255, 'k'), tooLong(256, 'k');
     HKey h = create(longest, area);
     std::string greek;  // 255 characters of two bytes each still fit: the limit counts characters
     for (int i = 0; i < 255; ++i)
@@ -64,16 +57,12 @@ TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
         create(greek, area);
     // Windows refuses a name longer than 255 characters ("Registry element size limits"); Wine
     // takes it.
-    const std::string tooLong(256, 'k');
     EXPECT_EQ(reg.RegCreateKeyExA(area, tooLong.c_str(), 0, "", 0, 0x3F, nullptr, &h, nullptr),
               underWine() ? kErrorSuccess : kErrorInvalidParameter);
-    if (underWine()) {
-        reg.RegCloseKey(h);
-        reg.RegDeleteKeyA(area, tooLong.c_str());
-    }
+    if (underWine())
+        reg.RegCloseKey(h), reg.RegDeleteKeyA(area, tooLong.c_str());
     EXPECT_EQ(reg.RegOpenKeyExA(area, tooLong.c_str(), 0, kKeyRead, &h),
               underWine() ? kErrorFileNotFound : kErrorInvalidParameter);
-
     // A caller's 255-byte buffer cannot hold a 255-character name and its zero.
     char buffer[255];
     EXPECT_EQ(reg.RegEnumKeyA(area, 0, buffer, sizeof buffer), kErrorMoreData);
@@ -84,7 +73,6 @@ TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
     EXPECT_EQ(count, ansiIsUtf8() ? 2u : 1u);
     // In ANSI bytes, the unit of the A functions; Wine counts characters even there.
     EXPECT_EQ(maxLen, ansiIsUtf8() && !underWine() ? greek.size() : 255u);
-
     // Windows limits each name and the depth of the tree, not the length of a path; Wine's ANSI
     // entry points alone refuse a path longer than 260 characters.
     const std::string path = longest + "\\" + std::string(10, 'x');
@@ -93,48 +81,35 @@ TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
     reg.RegCloseKey(h);
 }
 
-TEST_F(Service, BadHandlesAndMissingKeysFailCleanly) {
+TEST_F(Service, MissingKeysBadHandlesAndDeletesFailCleanly) {
+    HKey h = 0;
     EXPECT_EQ(reg.RegCloseKey(0), kErrorInvalidHandle);
     EXPECT_EQ(reg.RegCloseKey(0x1234), kErrorInvalidHandle);
-    HKey h = 0;
     EXPECT_EQ(open("NoSuchKey\\Below", kKeyRead, h), kErrorFileNotFound);
     EXPECT_EQ(h, 0u);
     EXPECT_EQ(reg.RegOpenKeyExA(area, "", 0, kKeyRead, nullptr), kErrorInvalidParameter);
     EXPECT_EQ(reg.RegDeleteKeyA(area, "NoSuchKey"), kErrorFileNotFound);
     EXPECT_EQ(reg.DeleteTree(area, "NoSuchKey"), kErrorFileNotFound);
     EXPECT_EQ(reg.RegDeleteValueA(area, "NoSuchValue"), kErrorFileNotFound);
+    ASSERT_EQ(open("", kKeyAllAccess, h), kErrorSuccess);
+    ASSERT_EQ(reg.RegCloseKey(h), kErrorSuccess);
+    EXPECT_EQ(reg.RegCloseKey(h), kErrorInvalidHandle);
+    EXPECT_EQ(setSz(h, "v", "x"), kErrorInvalidHandle);
 
-    HKey closed = 0;
-    ASSERT_EQ(open("", kKeyAllAccess, closed), kErrorSuccess);
-    ASSERT_EQ(reg.RegCloseKey(closed), kErrorSuccess);
-    EXPECT_EQ(reg.RegCloseKey(closed), kErrorInvalidHandle);
-    EXPECT_EQ(setSz(closed, "v", "x"), kErrorInvalidHandle);
-}
-
-TEST_F(Service, DeleteKeyRefusesKeysWithSubKeysAndDeleteTreeTakesThemAll) {
+    // A key with sub-keys is refused; DeleteTree takes them all, or only the contents without a name.
     create("Parent\\Child");
     EXPECT_EQ(reg.RegDeleteKeyA(area, "Parent"), kErrorAccessDenied);
     EXPECT_EQ(reg.RegDeleteKeyA(area, "parent\\child"), kErrorSuccess);
     EXPECT_EQ(reg.RegDeleteKeyA(area, "Parent"), kErrorSuccess);
-
-    HKey top = create("Tree");
-    for (int i = 0; i < 3; ++i) {
-        std::string p = "Branch" + std::to_string(i);
-        for (int depth = 0; depth < 3; ++depth) {
-            p += "\\Level" + std::to_string(depth);
-            EXPECT_EQ(setSz(create(p, top), "v", p), kErrorSuccess);
-        }
-    }
+    HKey top = create("Tree"), sibling = create("TreeSibling");
+    for (const char* sub : {"A\\B\\C", "A\\D", "E"})
+        EXPECT_EQ(setSz(create(sub, top), "v", sub), kErrorSuccess);
     EXPECT_EQ(setSz(top, "own", "x"), kErrorSuccess);
-    HKey sibling = create("TreeSibling");
     EXPECT_EQ(setSz(sibling, "kept", "x"), kErrorSuccess);
-    // Without a sub-key the key is emptied but stays.
     ASSERT_EQ(reg.DeleteTree(top, nullptr), kErrorSuccess);
-    EXPECT_TRUE(subKeys(top).empty());
-    EXPECT_TRUE(valueNames(top).empty());
+    EXPECT_EQ(std::make_pair(subKeys(top), valueNames(top)), std::make_pair(Strings{}, Strings{}));
     create("Again\\Below", top);
     ASSERT_EQ(reg.DeleteTree(area, "TREE"), kErrorSuccess);
-    HKey h = 0;
     EXPECT_EQ(open("Tree", kKeyRead, h), kErrorFileNotFound);
     EXPECT_EQ(valueNames(sibling), Strings{"kept"});
 }
@@ -155,18 +130,17 @@ TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
     EXPECT_EQ(reg.RegDeleteValueA(query, "v"), kErrorAccessDenied);
     EXPECT_EQ(reg.RegQueryValueExA(enumerate, "v", nullptr, nullptr, nullptr, &size), kErrorAccessDenied);
     // Windows asks KEY_QUERY_VALUE of RegQueryInfoKey and KEY_CREATE_SUB_KEY of a create that makes a
-    // key (their reference pages); Wine checks neither.
+    // key (their reference pages); Wine checks neither. Opening an existing key needs no right.
     const LONG unchecked = underWine() ? kErrorSuccess : kErrorAccessDenied;
     EXPECT_EQ(reg.RegQueryInfoKeyA(enumerate, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                                    nullptr, nullptr, nullptr),
               unchecked);
-    // Opening an existing key through create needs no right.
-    EXPECT_EQ(reg.RegCreateKeyExA(query, "New", 0, "", 0, 0x3F, nullptr, &sub, nullptr), unchecked);
-    reg.RegCloseKey(sub);
-    EXPECT_EQ(reg.RegCreateKeyExA(query, "Existing", 0, "", 0, 0x3F, nullptr, &sub, nullptr), kErrorSuccess);
-    reg.RegCloseKey(sub);
-    EXPECT_EQ(reg.RegCreateKeyExA(writable, "New", 0, "", 0, 0x3F, nullptr, &sub, nullptr), kErrorSuccess);
-    reg.RegCloseKey(sub);
+    const std::tuple<HKey, const char*, LONG> creates[] = {
+        {query, "New", unchecked}, {query, "Existing", kErrorSuccess}, {writable, "New", kErrorSuccess}};
+    for (const auto& [parent, child, result] : creates) {
+        EXPECT_EQ(reg.RegCreateKeyExA(parent, child, 0, "", 0, 0x3F, nullptr, &sub, nullptr), result) << child;
+        reg.RegCloseKey(sub);
+    }
     EXPECT_EQ(setSz(writable, "v", "x"), kErrorSuccess);
     EXPECT_EQ(reg.RegQueryValueExA(query, "v", nullptr, nullptr, nullptr, &size), kErrorSuccess);
     EXPECT_EQ(reg.RegDeleteValueA(writable, "V"), kErrorSuccess);
@@ -178,15 +152,13 @@ TEST_F(Service, HandleToADeletedKeyNeverReachesANewOne) {
     HKey old = create("Doomed");
     EXPECT_EQ(setSz(old, "v", "old"), kErrorSuccess);
     ASSERT_EQ(reg.RegDeleteKeyA(area, "Doomed"), kErrorSuccess);
-    HKey fresh = create("Doomed");
+    HKey fresh = create("Doomed"), child = 0;
+    std::string name;
     EXPECT_EQ(setSz(old, "v", "stale"), kErrorKeyDeleted);
     EXPECT_EQ(reg.RegDeleteValueA(old, "v"), kErrorKeyDeleted);
-    std::string name;
     EXPECT_EQ(reg.EnumKeyRaw(old, 0, name), kErrorKeyDeleted);
-    HKey child = 0;
     EXPECT_EQ(reg.RegCreateKeyExA(old, "Child", 0, "", 0, 0x3F, nullptr, &child, nullptr), kErrorKeyDeleted);
-    EXPECT_TRUE(valueNames(fresh).empty());
-    EXPECT_TRUE(subKeys(fresh).empty());
+    EXPECT_EQ(std::make_pair(subKeys(fresh), valueNames(fresh)), std::make_pair(Strings{}, Strings{}));
 }
 
 TEST_F(Service, ValuesKeepTheirPlaceAndSpellingWhenOverwritten) {
@@ -199,43 +171,36 @@ TEST_F(Service, ValuesKeepTheirPlaceAndSpellingWhenOverwritten) {
     EXPECT_EQ(valueNames(area), listed({"Alpha", "", "mid", "zeta"}));
     EXPECT_EQ(reg.RegDeleteValueA(area, "zeta"), kErrorSuccess);
     EXPECT_EQ(reg.RegDeleteValueA(area, "zeta"), kErrorFileNotFound);
-
     DWORD type = 0;
     Bytes data;
     ASSERT_EQ(reg.QueryValueRaw(area, "alpha", type, data), kErrorSuccess);
     EXPECT_EQ(data, (Bytes{'2', 0, 0, 0}));
-    // A null name is the default value.
-    const std::uint8_t dword[] = {0x2A, 0, 0, 0};
+    const std::uint8_t dword[] = {0x2A, 0, 0, 0};  // a null name is the default value
     ASSERT_EQ(reg.RegSetValueExA(area, nullptr, 0, kRegDword, dword, 4), kErrorSuccess);
     ASSERT_EQ(reg.QueryValueRaw(area, "", type, data), kErrorSuccess);
-    EXPECT_EQ(type, kRegDword);
-    EXPECT_EQ(data, Bytes(dword, dword + 4));
+    EXPECT_EQ(std::make_pair(type, data), std::make_pair(kRegDword, Bytes(dword, dword + 4)));
 }
 
-TEST_F(Service, AnsiFunctionsConvertStringsAndReportAnsiSizes) {
+TEST_F(Service, AnsiFunctionsConvertStringsReportAnsiSizesAndReadOddDataSafely) {
     // "héllo €" is 10 bytes in UTF-8; Windows' ANSI code page holds it only when that is UTF-8.
     const std::string text = store ? "h\xC3\xA9llo \xE2\x82\xAC" : "h\xE9llo \x80";
     const DWORD ansiSize = static_cast<DWORD>(text.size() + 1);
     ASSERT_EQ(setSz(area, "s", text), kErrorSuccess);
-    DWORD type = 0;
+    DWORD type = 0, size = 0;
     Bytes raw;
     ASSERT_EQ(reg.QueryValueRaw(area, "s", type, raw), kErrorSuccess);
     EXPECT_EQ(raw.size(), 16u);  // 8 UTF-16 units, the zero included
     EXPECT_EQ(std::vector<int>(raw.begin() + 2, raw.begin() + 4), (std::vector<int>{0xE9, 0}));
-
-    DWORD size = 0;
     EXPECT_EQ(reg.RegQueryValueExA(area, "s", nullptr, &type, nullptr, &size), kErrorSuccess);
     EXPECT_EQ(size, ansiSize);
-    std::uint8_t small[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    std::uint8_t buffer[32] = {0xEE, 0xEE, 0xEE, 0xEE};
     size = 3;
-    EXPECT_EQ(reg.RegQueryValueExA(area, "s", nullptr, &type, small, &size), kErrorMoreData);
+    EXPECT_EQ(reg.RegQueryValueExA(area, "s", nullptr, &type, buffer, &size), kErrorMoreData);
     EXPECT_EQ(size, ansiSize);
-    EXPECT_EQ(small[3], 0xEE);  // nothing written past the caller's size
-    std::uint8_t buffer[32];
+    EXPECT_EQ(buffer[3], 0xEE);  // nothing written past the caller's size
     size = sizeof buffer;
     ASSERT_EQ(reg.RegQueryValueExA(area, "s", nullptr, &type, buffer, &size), kErrorSuccess);
-    EXPECT_EQ(size, ansiSize);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer)), text);
+    EXPECT_EQ(std::make_pair(size, std::string(reinterpret_cast<char*>(buffer))), std::make_pair(ansiSize, text));
 
     // Multi-strings keep their inner zeros; binary data is not converted.
     const std::string multi("a\0b\0\0", 5);
@@ -250,34 +215,27 @@ TEST_F(Service, AnsiFunctionsConvertStringsAndReportAnsiSizes) {
               kErrorSuccess);
     ASSERT_EQ(reg.QueryValueRaw(area, "b", type, raw), kErrorSuccess);
     EXPECT_EQ(raw, Bytes(text.begin(), text.begin() + 3));
-
     // RegEnumValueA: the name's length without its zero; a name that does not fit is refused.
-    char name[3];
-    DWORD nameLen = sizeof name;
-    size = sizeof buffer;
-    ASSERT_EQ(reg.RegEnumValueA(area, 0, name, &nameLen, nullptr, &type, buffer, &size), kErrorSuccess);
+    char name[4];
+    DWORD nameLen = 3;
+    ASSERT_EQ(reg.RegEnumValueA(area, 0, name, &nameLen, nullptr, nullptr, nullptr, nullptr), kErrorSuccess);
     EXPECT_EQ(nameLen, 1u);
     ASSERT_EQ(setSz(area, "abcd", "x"), kErrorSuccess);
-    const DWORD at = reg.RegEnumValueA(area, 3, name, &(nameLen = 3), nullptr, nullptr, nullptr, nullptr) ==
-                             kErrorMoreData
-                         ? 3
-                         : 0;  // wherever "abcd" is listed
+    DWORD at = 0;  // wherever "abcd" is listed
+    for (std::string found; reg.EnumValueRaw(area, at, found, type, raw) == kErrorSuccess && found != "abcd";)
+        ++at;
     EXPECT_EQ(reg.RegEnumValueA(area, at, name, &(nameLen = 4), nullptr, nullptr, nullptr, nullptr), kErrorMoreData);
-    EXPECT_EQ(reg.RegEnumValueA(area, 4, name, &(nameLen = 3), nullptr, nullptr, nullptr, nullptr), kErrorNoMoreItems);
-}
-
-TEST_F(Service, OddOrBrokenStringDataIsReadSafely) {
+    EXPECT_EQ(reg.RegEnumValueA(area, 4, name, &(nameLen = 4), nullptr, nullptr, nullptr, nullptr), kErrorNoMoreItems);
+    // Stored text of odd length, or none, reads safely; the raw form keeps every byte as given.
     const std::uint8_t odd[] = {'A', 0, 'B'};
     ASSERT_EQ(reg.SetValueRaw(area, "odd", kRegSz, odd, sizeof odd), kErrorSuccess);
     ASSERT_EQ(reg.SetValueRaw(area, "empty", kRegSz, nullptr, 0), kErrorSuccess);
-    std::uint8_t buffer[16];
-    DWORD type = 0, size = sizeof buffer;
+    size = sizeof buffer;
     ASSERT_EQ(reg.RegQueryValueExA(area, "odd", nullptr, &type, buffer, &size), kErrorSuccess);
     EXPECT_EQ(buffer[0], 'A');
     size = sizeof buffer;
     ASSERT_EQ(reg.RegQueryValueExA(area, "empty", nullptr, &type, buffer, &size), kErrorSuccess);
     EXPECT_EQ(size, 0u);
-    Bytes raw;  // the raw form keeps every byte as given
     ASSERT_EQ(reg.QueryValueRaw(area, "odd", type, raw), kErrorSuccess);
     EXPECT_EQ(raw, Bytes(odd, odd + 3));
     EXPECT_EQ(reg.RegQueryValueExA(area, "missing", nullptr, &type, nullptr, &size), kErrorFileNotFound);

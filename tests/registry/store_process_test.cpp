@@ -1,6 +1,6 @@
 // The store shared by several processes: a writer killed in the middle of a batch, the one-time
-// filling of a new store, and a store that cannot be opened.
-#include "store_support.h"
+// filling of a new store, an older store's file, and a store that cannot be opened.
+#include "registry_area.h"
 
 #include <sqlite3.h>
 
@@ -8,25 +8,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace karvo::test {
 namespace {
 
-// Runs body in a child process; the child's exit status is 0 when body returns true.
+using StoreTest = RegistryArea;
+
+// Runs body in a child process, whose exit status is 0 when body returns true.
 pid_t spawn(const std::function<bool()>& body) {
     const pid_t pid = fork();
-    if (pid == 0) {
-        bool ok = false;
-        try {
-            ok = body();
-        } catch (...) {
-        }
-        _exit(ok ? 0 : 1);
-    }
+    if (pid == 0)
+        _exit(body() ? 0 : 1);
     return pid;
 }
 
@@ -36,27 +29,37 @@ int waitFor(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The values of a key as "name=first byte", in listing order.
+Strings valuesOf(RegistryService& s, HKey root, const char* path) {
+    HKey h = 0;
+    Strings names;
+    std::string name;
+    DWORD type = 0;
+    Bytes data;
+    if (s.RegOpenKeyExA(root, path, 0, kKeyRead, &h) == kErrorSuccess)
+        for (DWORD i = 0; s.EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
+            names.push_back(name + "=" + std::to_string(data.empty() ? -1 : data[0]));
+    s.RegCloseKey(h);
+    return names;
+}
+
 TEST_F(StoreTest, KilledBatchLeavesNoTrace) {
-    HKey h = create(kHkeyCurrentUser, "Before");
-    ASSERT_EQ(setSz(h, "v", "kept"), kErrorSuccess);
+    ASSERT_EQ(setSz(create("Before", kHkeyCurrentUser), "v", "kept"), kErrorSuccess);
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = spawn([&] {
         auto s = openStore(file);
+        const std::vector<std::uint8_t> blob(2000, 0x5A);
         if (s->BeginBatch() != kErrorSuccess)
             return false;
-        std::vector<std::uint8_t> blob(2000, 0x5A);
         for (int i = 0;; ++i) {
             HKey k = 0;
-            const std::string p = "Batch\\Key" + std::to_string(i);
-            s->RegCreateKeyExA(kHkeyCurrentUser, p.c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr);
+            s->RegCreateKeyExA(kHkeyCurrentUser, ("Batch\\Key" + std::to_string(i)).c_str(), 0, "", 0, 0x3F, nullptr,
+                               &k, nullptr);
             s->SetValueRaw(k, "data", kRegBinary, blob.data(), blob.size());
             s->RegCloseKey(k);
-            if (i == 3000) {
-                const char c = 'x';
-                if (write(ready[1], &c, 1) != 1)
-                    return false;
-            }
+            if (i == 3000 && write(ready[1], "x", 1) != 1)
+                return false;
         }
     });
     close(ready[1]);
@@ -67,23 +70,18 @@ TEST_F(StoreTest, KilledBatchLeavesNoTrace) {
     EXPECT_EQ(waitFor(child), 128 + SIGKILL);
 
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
     sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
     sqlite3_finalize(st);
     sqlite3_close(db);
-
     auto after = openStore(file);
     HKey k = 0;
     EXPECT_EQ(after->RegOpenKeyExA(kHkeyCurrentUser, "Batch", 0, kKeyRead, &k), kErrorFileNotFound);
-    ASSERT_EQ(after->RegOpenKeyExA(kHkeyCurrentUser, "Before", 0, kKeyRead, &k), kErrorSuccess);
-    DWORD size = 0;
-    EXPECT_EQ(after->RegQueryValueExA(k, "v", nullptr, nullptr, nullptr, &size), kErrorSuccess);
-    // And the store still takes changes.
-    HKey w = 0;
-    EXPECT_EQ(after->RegCreateKeyExA(kHkeyCurrentUser, "After", 0, "", 0, 0x3F, nullptr, &w, nullptr), kErrorSuccess);
+    EXPECT_EQ(valuesOf(*after, kHkeyCurrentUser, "Before"), Strings{"v=107"});
+    EXPECT_EQ(after->RegCreateKeyExA(kHkeyCurrentUser, "After", 0, "", 0, 0x3F, nullptr, &k, nullptr), kErrorSuccess);
 }
 
 TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
@@ -95,32 +93,21 @@ TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
         r.RegCreateKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, "", 0, 0x3F, nullptr, &h, nullptr);
         // Counts the fillings: a second one would find the value and mark it.
         DWORD type = 0;
-        std::vector<std::uint8_t> data;
-        const bool seen = r.QueryValueRaw(h, "count", type, data) == kErrorSuccess;
-        const std::uint8_t n[4] = {static_cast<std::uint8_t>(seen ? 2 : 1), 0, 0, 0};
-        r.SetValueRaw(h, "count", kRegDword, n, 4);
+        Bytes data;
+        const std::uint8_t n = r.QueryValueRaw(h, "count", type, data) == kErrorSuccess ? 2 : 1;
+        r.SetValueRaw(h, "count", kRegBinary, &n, 1);
         usleep(200000);  // long enough for the other processes to try too
         r.RegCloseKey(h);
         ASSERT_EQ(r.CommitBatch(), kErrorSuccess);
     });
     std::vector<pid_t> children;
-    for (int i = 0; i < 3; ++i)
-        children.push_back(spawn([&] {
-            auto s = openStore(file);
-            HKey h = 0;
-            // Whoever opens the store finds it filled.
-            return s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, kKeyRead, &h) == kErrorSuccess;
-        }));
+    for (int i = 0; i < 3; ++i)  // whoever opens the store finds it filled
+        children.push_back(spawn([&] { return !valuesOf(*openStore(file), kHkeyLocalMachine, "SOFTWARE\\Filled").empty(); }));
     for (pid_t p : children)
         EXPECT_EQ(waitFor(p), 0);
     auto s = openStore(file);
     setNewStoreInitializer(nullptr);
-    HKey h = 0;
-    ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, kKeyRead, &h), kErrorSuccess);
-    DWORD type = 0;
-    std::vector<std::uint8_t> data;
-    ASSERT_EQ(s->QueryValueRaw(h, "count", type, data), kErrorSuccess);
-    EXPECT_EQ(data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "SOFTWARE\\Filled"), Strings{"count=1"});
     EXPECT_EQ(s->BeginBatch(), kErrorSuccess);  // the initializer left no batch open
     EXPECT_EQ(s->CommitBatch(), kErrorSuccess);
 }
@@ -153,13 +140,7 @@ TEST(StoreCreation, OlderStoreKeepsItsValuesAndTheirOrder) {
     ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "old", 0, kKeyAllAccess, &h), kErrorSuccess);
     const std::uint8_t three = 3;
     ASSERT_EQ(s->SetValueRaw(h, "new", kRegBinary, &three, 1), kErrorSuccess);
-    std::vector<std::string> names;
-    std::string name;
-    DWORD type = 0;
-    std::vector<std::uint8_t> data;
-    for (DWORD i = 0; s->EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
-        names.push_back(name + "=" + std::to_string(data.at(0)));
-    EXPECT_EQ(names, (std::vector<std::string>{"zeta=1", "Alpha=2", "new=3"}));
+    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "old"), (Strings{"zeta=1", "Alpha=2", "new=3"}));
     EXPECT_EQ(s->RegOpenKeyExA(kHkeyCurrentUser, "", 0, kKeyRead, &h), kErrorSuccess);  // skeleton completed
 }
 
@@ -168,33 +149,16 @@ TEST(StoreCreation, UnusableStoreFailsEveryCall) {
     writeFile(dir / "garbage.db", std::string(4096, 'x'));
     for (const std::string& file : {dir.str(), (dir / "garbage.db").string(), (dir / "no\\dir/x/y.db").string()}) {
         auto s = openStore(file);
-        ASSERT_NE(s, nullptr);
         HKey h = 0;
+        std::string name;
         EXPECT_NE(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE", 0, kKeyRead, &h), kErrorSuccess) << file;
         EXPECT_NE(s->RegCreateKeyExA(kHkeyCurrentUser, "X", 0, "", 0, 0x3F, nullptr, &h, nullptr), kErrorSuccess);
-        std::string name;
         EXPECT_NE(s->EnumKeyRaw(kHkeyLocalMachine, 0, name), kErrorSuccess);
         EXPECT_NE(s->SetValueRaw(kHkeyCurrentUser, "v", kRegSz, nullptr, 0), kErrorSuccess);
         EXPECT_NE(s->BeginBatch(), kErrorSuccess);
         EXPECT_FALSE(s->KeyPath(kHkeyLocalMachine, name));
         EXPECT_EQ(s->RegCloseKey(0), kErrorInvalidHandle);
     }
-}
-
-TEST(StoreCreation, DefaultPathFollowsTheEnvironment) {
-    TempDir dir;
-    {
-        ScopedEnv reg("KARVO_REGISTRY", (dir / "a/b/store.db").string());
-        EXPECT_EQ(defaultStorePath(), (dir / "a/b/store.db").string());
-        EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b"));
-    }
-    ScopedEnv reg("KARVO_REGISTRY", "");
-    ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
-    EXPECT_EQ(defaultStorePath(), (dir / "data/karvo/registry.db").string());
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "data/karvo"));
-    ScopedEnv relative("XDG_DATA_HOME", "relative");
-    ScopedEnv home("HOME", (dir / "home").string());
-    EXPECT_EQ(defaultStorePath(), (dir / "home/.local/share/karvo/registry.db").string());
 }
 
 }  // namespace
