@@ -5,14 +5,13 @@
 
 #include <algorithm>
 
-
 namespace karvo::regfile::test {
 namespace {
 
 std::string range(int from, int to) {
     std::string s;
-    for (int i = from; i < to; ++i)
-        s.push_back(static_cast<char>(i));
+    while (from < to)
+        s += static_cast<char>(from++);
     return s;
 }
 
@@ -133,7 +132,6 @@ TEST_F(RegTest, EveryValueIsWrittenInItsOwnSyntaxInBothFormatsAndReadsBack) {
         freshStore();
         ASSERT_TRUE(import(again).ok);
         expectFileEq(unicode, exported(kK));
-
     }
 }
 

@@ -48,8 +48,7 @@ inline const std::string kHeader5 = "Windows Registry Editor Version 5.00";
 // The text with the letter case of every ASCII letter turned round.
 inline std::string otherCase(std::string s) {
     for (char& c : s)
-        c = static_cast<char>(std::islower(static_cast<unsigned char>(c)) ? std::toupper(static_cast<unsigned char>(c))
-                                                                          : std::tolower(static_cast<unsigned char>(c)));
+        c = std::isalpha(static_cast<unsigned char>(c)) ? static_cast<char>(c ^ 0x20) : c;
     return s;
 }
 // UTF-16LE bytes of UTF-8 text, without a terminating NUL (wz adds one).
