@@ -23,9 +23,9 @@ TEST_F(RegTest, LayoutKeysSortedValuesInCreationOrderNamesRawInKeys) {
     setSz(kK, "Value 1", "I was added second!");
     setSz(kK, "Value 2", "overwritten in place");
     const auto layout = [](const std::string& k) {
-        return exportFile({"", "[" + k + "]", "\"Value 2\"=\"overwritten in place\"", "\"Value 1\"=\"I was added second!\"",
-                           "", "[" + k + "\\https://winehq.org]", "", "[" + k + "\\Subkey1 [x] ;#=\"]", "",
-                           "[" + k + "\\Subkey2]", "", "[" + k + "\\Subkey2\\Empty]", ""});
+        return exportFile({"", "[" + k + "]", "\"Value 2\"=\"overwritten in place\"",
+                           "\"Value 1\"=\"I was added second!\"", "", "[" + k + "\\https://winehq.org]", "",
+                           "[" + k + "\\Subkey1 [x] ;#=\"]", "", "[" + k + "\\Subkey2]", "", "[" + k + "\\Subkey2\\Empty]", ""});
     };
     expectFileEq(layout(kK), exported(kK));
     // The key is looked up ignoring case and doubled or trailing separators, and written as stored.

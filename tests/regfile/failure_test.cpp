@@ -19,7 +19,9 @@ protected:
         before_ = snapshot();
         fs::create_directory(out_.parent_path());
     }
-    std::size_t filesInOut() { return static_cast<std::size_t>(std::distance(fs::directory_iterator(out_.parent_path()), {})); }
+    std::size_t filesInOut() {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(out_.parent_path()), {}));
+    }
     std::string before_;
     fs::path out_ = dir / "out" / "out.reg";
 };

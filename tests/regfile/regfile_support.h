@@ -60,8 +60,7 @@ inline std::string bytes(std::initializer_list<int> list) {
     return out;
 }
 inline std::string dwordBytes(std::uint32_t v) {
-    return bytes({static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF),
-                  static_cast<int>(v >> 24)});
+    return bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)});
 }
 inline std::string hexOf(const std::string& data) {
     static const char* digits = "0123456789abcdef";
@@ -136,7 +135,9 @@ class Forwarding : public reg::RegistryService {
 public:
     explicit Forwarding(reg::RegistryService& inner) : in_(inner) {}
     using U8 = std::uint8_t;
-    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override { return in_.RegOpenKeyExA(k, s, o, a, r); }
+    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override {
+        return in_.RegOpenKeyExA(k, s, o, a, r);
+    }
     LONG RegCreateKeyExA(HKey k, const char* s, DWORD res, const char* c, DWORD o, DWORD a,
                          const reg::SecurityAttributes* sa, HKey* r, DWORD* d) override {
         return ++creates, in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
