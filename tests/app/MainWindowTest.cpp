@@ -1,66 +1,59 @@
+// The main window: start-up, layout, the fields a key click fills, refresh, the other windows,
+// and shutdown.
 #include "WindowFixture.h"
 
-#include "tree/RegistryTree.h"
+#include "platform/ShexIt.h"
 
-#include <QAction>
 #include <QMenu>
 #include <QProcess>
 #include <QProcessEnvironment>
 
-using namespace karvo;
-using karvo::tree::RegistryTree;
+#include <filesystem>
+
+using namespace karvo::test;
 
 namespace {
 
-class MainWindow : public test::WindowTest {};
+using MainWindow = WindowTest;
 
-TEST_F(MainWindow, FirstStartCreatesTheFavouritesFileAndListsTheBackups) {
+TEST_F(MainWindow, StartUpListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewritten) {
     for (const char* name : {"Software_HKCU.reg", "Desktop_HKCU.reg", "notes.txt", ".Hidden_HKCU.reg"})
-        test::writeFile(folder / name, "x");
+        writeFile(folder / name, "x");
     load();
-    EXPECT_EQ(test::readFile(folder / "Favs.tlv"), "Favorite Keys\r\n");
-    ASSERT_EQ(Combo1()->count(), 1);
+    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\n");  // made on the first start
+    EXPECT_EQ(favourites(), QStringList{"Favorite Keys"});
     EXPECT_EQ(Combo1()->currentIndex(), 0);
-    EXPECT_EQ(Combo1()->currentText(), "Favorite Keys");
     EXPECT_EQ(backups(), (QStringList{"Desktop_HKCU", "Software_HKCU"}));
     EXPECT_TRUE(lstBack()->selectedItems().isEmpty());
     EXPECT_EQ(tree()->topLevelItemCount(), 6);
-    EXPECT_EQ(txtIndex()->text(), "Select a Key to Backup, Restore or Add to Favorites");
+    EXPECT_EQ(text("txtIndex"), "Select a Key to Backup, Restore or Add to Favorites");
     EXPECT_FALSE(messageMode());
-    EXPECT_TRUE(control<QPushButton>("cmdDummy")->hasFocus());
+    EXPECT_EQ(focusName(), "cmdDummy");
     EXPECT_TRUE(boxes.shown.empty());
-}
 
-TEST_F(MainWindow, ExistingFavouritesAreLoadedCleanedAndKept) {
-    test::writeFile(folder / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
+    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
     load();
-    ASSERT_EQ(Combo1()->count(), 3);
-    EXPECT_EQ(Combo1()->itemText(1), "A");
-    EXPECT_EQ(Combo1()->itemText(2), "B");
-    // Loading never rewrites the file.
-    EXPECT_EQ(test::readFile(folder / "Favs.tlv"), "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
+    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", "A", "B"}));
+    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
 }
 
 TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
     load();
-    const double dpiX = window->logicalDpiX();
-    const double dpiY = window->logicalDpiY();
-    auto px = [](int twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
-    EXPECT_EQ(window->centralWidget()->size(), QSize(px(7590, dpiX), px(5295, dpiY)));
+    const double x = window->logicalDpiX(), y = window->logicalDpiY();
+    EXPECT_EQ(window->centralWidget()->size(), QSize(twips(7590, x), twips(5295, y)));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(window->windowTitle(), "Tolvane Karvo Backup");
-    EXPECT_EQ(control<QPushButton>("cmdBackup")->geometry(),
-              QRect(px(1050, dpiX), px(4460, dpiY), px(1695, dpiX), px(350, dpiY)));
-    EXPECT_EQ(txtIndex()->geometry(), QRect(px(75, dpiX), px(4920, dpiY), px(7460, dpiX), px(285, dpiY)));
+    EXPECT_EQ(control("cmdBackup")->geometry(), QRect(twips(1050, x), twips(4460, y), twips(1695, x), twips(350, y)));
+    EXPECT_EQ(control("txtIndex")->geometry(), QRect(twips(75, x), twips(4920, y), twips(7460, x), twips(285, y)));
     // The etched rule: grey line at 120 twips, white one at 135.
-    EXPECT_EQ(control<QWidget>("Line1")->y(), px(120, dpiY));
-    EXPECT_EQ(control<QWidget>("Line2")->y(), px(135, dpiY));
-    EXPECT_EQ(control<QPushButton>("cmdAdd")->toolTip(), "Add selected Key to Favorites");
-    EXPECT_EQ(control<QPushButton>("cmdRemove")->toolTip(), "Remove selected from Favorites");
-    EXPECT_EQ(txtFilename()->toolTip(), "Backup Filename");
+    EXPECT_EQ(control("Line1")->y(), twips(120, y));
+    EXPECT_EQ(control("Line2")->y(), twips(135, y));
+    EXPECT_EQ(control("cmdAdd")->toolTip(), "Add selected Key to Favorites");
+    EXPECT_EQ(control("cmdRemove")->toolTip(), "Remove selected from Favorites");
+    EXPECT_EQ(control("txtFilename")->toolTip(), "Backup Filename");
     // The working fields lie below the visible client area.
     for (const char* hidden : {"txtRoot", "cmdDummy", "Label1"})
-        EXPECT_GT(control<QWidget>(hidden)->y(), window->centralWidget()->height()) << hidden;
+        EXPECT_GT(control(hidden)->y(), window->centralWidget()->height()) << hidden;
 
     const std::pair<const char*, const char*> items[] = {
         {"mnuFile_2", "E&xit"},           {"mnuEdit_0", "&Backup Selected"}, {"mnuEdit_2", "&Restore Selected"},
@@ -71,36 +64,23 @@ TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
     EXPECT_TRUE(control<QAction>("mnuEdit_1")->isSeparator());
     EXPECT_EQ(control<QMenu>("mnuEditTOP")->title(), "&Actions");
 
-    QStringList order;
-    QWidget* w = control<QWidget>("cmdDummy");
-    for (int i = 0; i < 12; ++i, w = w->nextInFocusChain()) {
-        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() || w->objectName().startsWith("qt_"))
-            w = w->nextInFocusChain();
-        order.append(w->objectName());
-    }
-    EXPECT_EQ(order, (QStringList{"cmdDummy", "tvwReg", "Combo1", "cmdAdd", "cmdRemove", "txtFilename", "lstBack",
-                                  "cmdBackup", "cmdRestore", "cmdDelete", "txtIndex", "txtRoot"}));
+    EXPECT_EQ(tabWalk(12), (QStringList{"cmdDummy", "tvwReg", "Combo1", "cmdAdd", "cmdRemove", "txtFilename", "lstBack",
+                                        "cmdBackup", "cmdRestore", "cmdDelete", "txtIndex", "txtRoot"}));
 }
 
 TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFields) {
-    test::createKey(*store, reg::kHkeyCurrentUser, "Control Panel\\Desktop");
-    test::createKey(*store, reg::kHkeyLocalMachine, "SOFTWARE");
+    reg.touch("HKEY_CURRENT_USER\\Control Panel\\Desktop");
+    reg.touch("HKEY_LOCAL_MACHINE\\SOFTWARE");
     load();
-    QTreeWidgetItem* hkcu = node("HKEY_CURRENT_USER");
-    clickNode(hkcu);
-    EXPECT_EQ(txtIndex()->text(), "HKEY_CURRENT_USER");
-    EXPECT_EQ(txtFilename()->text(), "HKEY_CURRENT_USER");
-    EXPECT_EQ(txtRoot()->text(), "_HKCU");
-    EXPECT_EQ(Label1()->text(), "HKEY_CURRENT_USER_HKCU.reg");
+    clickNode("HKEY_CURRENT_USER");
+    EXPECT_EQ(fields(), QStringList({"HKEY_CURRENT_USER", "HKEY_CURRENT_USER", "_HKCU", "HKEY_CURRENT_USER_HKCU.reg"}));
 
     QTreeWidgetItem* panel = node("HKEY_CURRENT_USER\\Control Panel");
-    ASSERT_TRUE(panel);
-    clickNode(panel);
+    clickNode("HKEY_CURRENT_USER\\Control Panel");
     EXPECT_TRUE(RegistryTree::isMarked(panel));
     EXPECT_EQ(tree()->currentItem(), panel);
-    EXPECT_EQ(txtIndex()->text(), "HKEY_CURRENT_USER\\Control Panel");
-    EXPECT_EQ(txtFilename()->text(), "Control_Panel");
-    EXPECT_EQ(Label1()->text(), "Control_Panel_HKCU.reg");
+    EXPECT_EQ(fields(),
+              QStringList({"HKEY_CURRENT_USER\\Control Panel", "Control_Panel", "_HKCU", "Control_Panel_HKCU.reg"}));
     // Read, but still shown closed; opening it later does not read again.
     EXPECT_FALSE(panel->isExpanded());
     EXPECT_EQ(panel->child(0)->text(0), "Desktop");
@@ -109,38 +89,34 @@ TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFields) {
     EXPECT_EQ(window->registryTree().enumerations(), reads);
 
     // Typing recomputes the default file name with the marked key's short name.
-    clickNode(node("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+    clickNode("HKEY_LOCAL_MACHINE\\SOFTWARE");
     typeName("mine");
-    EXPECT_EQ(Label1()->text(), "mine_HKLM.reg");
+    EXPECT_EQ(text("Label1"), "mine_HKLM.reg");
     typeName("");
-    EXPECT_EQ(Label1()->text(), "_HKLM.reg");
-}
+    EXPECT_EQ(text("Label1"), "_HKLM.reg");
 
-TEST_F(MainWindow, PressingTheStatusLineParksTheFocus) {
-    load();
-    txtFilename()->setFocus();
-    QTest::mouseClick(txtIndex(), Qt::LeftButton);
-    EXPECT_TRUE(control<QPushButton>("cmdDummy")->hasFocus());
-    EXPECT_FALSE(txtIndex()->hasFocus());
-    // A double click neither takes the focus nor selects a word of the status line.
-    txtFilename()->setFocus();
-    QTest::mouseDClick(txtIndex(), Qt::LeftButton);
-    EXPECT_TRUE(control<QPushButton>("cmdDummy")->hasFocus());
-    EXPECT_FALSE(txtIndex()->hasSelectedText());
+    // A press on the status line, double or single, parks the focus and selects nothing.
+    for (bool twice : {false, true}) {
+        control("txtFilename")->setFocus();
+        twice ? QTest::mouseDClick(control("txtIndex"), Qt::LeftButton)
+              : QTest::mouseClick(control("txtIndex"), Qt::LeftButton);
+        EXPECT_EQ(focusName(), "cmdDummy");
+        EXPECT_FALSE(control<QLineEdit>("txtIndex")->hasSelectedText());
+    }
 }
 
 TEST_F(MainWindow, RefreshRereadsTheSelectedKeyAndKeepsItsState) {
-    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\Old");
+    reg.touch("HKEY_CURRENT_USER\\Software\\Old");
     load();
-    control<QAction>("mnuView_2")->trigger();  // nothing selected: nothing happens
+    menu("mnuView_2");  // nothing selected: nothing happens
     EXPECT_EQ(window->registryTree().enumerations(), 0);
 
     QTreeWidgetItem* sw = node("HKEY_CURRENT_USER\\Software");
-    clickNode(sw);
+    clickNode("HKEY_CURRENT_USER\\Software");
     sw->setExpanded(true);
     node("HKEY_CURRENT_USER\\Software\\Old")->setExpanded(true);
-    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\New");
-    control<QAction>("mnuView_2")->trigger();
+    reg.touch("HKEY_CURRENT_USER\\Software\\New");
+    menu("mnuView_2");
     EXPECT_TRUE(sw->isExpanded());
     EXPECT_TRUE(RegistryTree::isMarked(sw));
     EXPECT_EQ(tree()->currentItem(), sw);
@@ -150,25 +126,52 @@ TEST_F(MainWindow, RefreshRereadsTheSelectedKeyAndKeepsItsState) {
 
     // A key read while shown closed is read afresh too, and stays closed.
     sw->setExpanded(false);
-    clickNode(sw);
-    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\Newer");
-    control<QAction>("mnuView_2")->trigger();
+    clickNode("HKEY_CURRENT_USER\\Software");
+    reg.touch("HKEY_CURRENT_USER\\Software\\Newer");
+    menu("mnuView_2");
     EXPECT_FALSE(sw->isExpanded());
     EXPECT_EQ(sw->childCount(), 3);
 }
 
-TEST_F(MainWindow, ExitDiscardsTheOpenBranchAndEndsTheProgram) {
-    test::createKey(*store, reg::kHkeyCurrentUser, "Software\\Deep");
+TEST_F(MainWindow, MenusOpenTheHelpEditorAndWindowsAndExitClosesThemAll) {
+    TempDir windows;  // an editor that only says it ran
+    ScopedEnv winDir("KARVO_WINDIR", windows.str());
+    writeFile(windows / "regedit", "#!/bin/sh\necho \"$@\" > ran.txt\n");
+    std::filesystem::permissions(windows / "regedit", std::filesystem::perms::owner_all);
+    std::vector<std::string> opened;
+    karvo::platform::setUrlOpener([&](const std::string& url) { return opened.push_back(url), true; });
+    writeFile(folder / "Karvo.chm", "help");
+    reg.touch("HKEY_CURRENT_USER\\Software\\Deep");
     load();
+
+    menu("mnuView_0");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(folder / "ran.txt") == "\n"; }, 10000));
+    menu("mnuHelp_0");
+    EXPECT_EQ(opened, std::vector<std::string>{"file://" + (folder / "Karvo.chm").string()});
+    for (const char* item : {"mnuHelp_2", "mnuHelp_4"}) {
+        menu(item);
+        menu(item);  // the window already open comes to the front; no second one
+    }
+    QStringList shown;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w != window.get())
+            shown << w->objectName();
+    shown.sort();
+    EXPECT_EQ(shown, (QStringList{"frmAbout", "frmBugReport"}));
+
     bool unloaded = false;
     QObject::connect(window.get(), &frmRegEdit::unloaded, [&] { unloaded = true; });
     QTreeWidgetItem* hkcu = node("HKEY_CURRENT_USER");
-    clickNode(node("HKEY_CURRENT_USER\\Software\\Deep"));
-    control<QAction>("mnuFile_2")->trigger();
+    clickNode("HKEY_CURRENT_USER\\Software\\Deep");
+    menu("mnuFile_2");
     EXPECT_TRUE(unloaded);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(hkcu->childCount(), 0);
+    EXPECT_EQ(hkcu->childCount(), 0);  // the open branch is discarded
     EXPECT_FALSE(RegistryTree::isEnumerated(hkcu));
+    QTest::qWait(20);  // the other windows delete themselves once closed
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_TRUE(w == window.get() || !w->isVisible()) << w->objectName().toStdString();
+    karvo::platform::setUrlOpener({});
 }
 
 TEST(Program, WithoutADisplayItSaysSoAndExitsWithStatusOne) {
@@ -177,7 +180,7 @@ TEST(Program, WithoutADisplayItSaysSoAndExitsWithStatusOne) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(name);
     karvo.setProcessEnvironment(env);
-    karvo.start(QString::fromStdString((test::binaryDir() / "karvo").string()), {});
+    karvo.start(QString::fromStdString((binaryDir() / "karvo").string()), {});
     ASSERT_TRUE(karvo.waitForFinished(30000));
     EXPECT_EQ(karvo.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(karvo.exitCode(), 1);
