@@ -1,30 +1,31 @@
+// The About box: its texts and layout, its links, and the start of the system-information tool
+// found through two registry values.
 #include "about/frmAbout.h"
 
 #include "FakeRegistry.h"
-#include "TestSupport.h"
+#include "TestStore.h"
+#include "WindowChecks.h"
 #include "platform/Launcher.h"
-#include "platform/MsgBox.h"
 #include "platform/ShexIt.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QTest>
-#include <QThread>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
+using namespace karvo::test;
 using karvo::platform::RecordingMessageBoxes;
 
 namespace {
 
 const std::string kFirst = R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)";
 const std::string kSecond = R"(SOFTWARE\Microsoft\Shared Tools Location)";
+const Boxes kUnavailable{
+    box("Karvo Backup", karvo::platform::vbOKOnly, "System Information Is Unavailable At This Time")};
 
 // "C:" + an absolute path here, spelt the Windows way.
 std::string windowsSpelling(const fs::path& p) {
@@ -35,79 +36,59 @@ std::string windowsSpelling(const fs::path& p) {
 
 class AboutBox : public ::testing::Test {
 protected:
-    karvo::test::FakeRegistry reg;
+    FakeRegistry reg;
     std::vector<std::pair<std::string, int>> started;  // command line, window style
     std::int64_t pid = 4242;
     std::vector<std::string> opened;
     RecordingMessageBoxes boxes;
-    karvo::test::TempDir tmp;
-    frmAbout box{reg, [this](const std::string& line, int style) {
-                     started.emplace_back(line, style);
-                     return pid;
-                 }};
+    TempDir tmp;
+    frmAbout about{reg, [this](const std::string& line, int style) {
+                       started.emplace_back(line, style);
+                       return pid;
+                   }};
 
     void SetUp() override {
-        karvo::platform::setUrlOpener([this](const std::string& url) {
-            opened.push_back(url);
-            return true;
-        });
+        karvo::platform::setUrlOpener([this](const std::string& url) { return opened.push_back(url), true; });
     }
     void TearDown() override { karvo::platform::setUrlOpener({}); }
-
-    template <class T>
-    T* control(const char* name) {
-        T* w = box.findChild<T*>(QLatin1String(name));
-        if (!w)
-            throw std::runtime_error(std::string("no control ") + name);
-        return w;
-    }
-    void click(const char* name) { QTest::mouseClick(control<QWidget>(name), Qt::LeftButton); }
-    // Exactly one failure box since the last call.
-    void expectFailureBox() {
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].text, "System Information Is Unavailable At This Time");
-        EXPECT_EQ(boxes.shown[0].style, karvo::platform::vbOKOnly);
-        EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
-        boxes.shown.clear();
+    void click(const char* name) { QTest::mouseClick(child(&about, name), Qt::LeftButton); }
+    Boxes sysInfo() {
+        about.StartSysInfo();
+        return takeBoxes(boxes);
     }
 };
 
 }  // namespace
 
-TEST_F(AboutBox, TextsAndLayout) {
-    EXPECT_EQ(box.windowTitle(), "About Karvo Backup");
-    EXPECT_EQ(control<QLabel>("lblTitle")->text(), "Karvo Backup");
-    EXPECT_EQ(control<QLabel>("lblVersion")->text(), "Version 1.0.0");
-    EXPECT_TRUE(control<QLabel>("lblDisclaimer")->text().startsWith("Warning:  "));
-    EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+TEST_F(AboutBox, TextsLayoutAndTabOrder) {
+    EXPECT_EQ(about.windowTitle(), "About Karvo Backup");
+    EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
+    EXPECT_EQ(child<QLabel>(&about, "lblVersion")->text(), "Version 1.0.0");
+    auto* disclaimer = child<QLabel>(&about, "lblDisclaimer");
+    EXPECT_TRUE(disclaimer->text().startsWith("Warning:  "));
+    EXPECT_FALSE(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
-    const double dpi = box.screen()->logicalDotsPerInchX();
-    auto px = [dpi](int twips) { return static_cast<int>(twips * dpi / 1440.0 + 0.5); };
-    EXPECT_EQ(box.size(), QSize(px(5730), px(3990)));
-    EXPECT_EQ(control<QPushButton>("Command2")->geometry(), QRect(px(4320), px(2040), px(1245), px(345)));
-    EXPECT_EQ(control<QPushButton>("Command4")->toolTip(), "Info about your computer");
+    const double dpi = about.screen()->logicalDotsPerInchX();
+    EXPECT_EQ(about.size(), QSize(twips(5730, dpi), twips(3990, dpi)));
+    EXPECT_EQ(child(&about, "Command2")->geometry(),
+              QRect(twips(4320, dpi), twips(2040, dpi), twips(1245, dpi), twips(345, dpi)));
+    EXPECT_EQ(child(&about, "Command4")->toolTip(), "Info about your computer");
     // A label inside a frame is placed relative to the frame.
-    auto* disclaimer = control<QLabel>("lblDisclaimer");
-    EXPECT_EQ(disclaimer->parentWidget(), control<QGroupBox>("Frame1"));
-    EXPECT_EQ(disclaimer->pos(), QPoint(px(120), px(240)));
+    EXPECT_EQ(disclaimer->parentWidget(), child<QGroupBox>(&about, "Frame1"));
+    EXPECT_EQ(disclaimer->pos(), QPoint(twips(120, dpi), twips(240, dpi)));
 
-    // The four buttons follow each other in the tab order.
-    QWidget* w = control<QPushButton>("Command1");
-    for (const char* next : {"Command2", "Command3", "Command4"}) {
-        do
-            w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
-        EXPECT_EQ(w->objectName(), next);
-    }
-
+    about.show();
+    about.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    child(&about, "Command1")->setFocus();
+    EXPECT_EQ(tabWalk(4), QStringList({"Command1", "Command2", "Command3", "Command4"}));
     // Closing and opening again loads the texts afresh.
-    box.show();
-    control<QLabel>("lblTitle")->setText("changed");
+    child<QLabel>(&about, "lblTitle")->setText("changed");
     click("Command3");
-    EXPECT_FALSE(box.isVisible());
-    box.show();
-    EXPECT_EQ(control<QLabel>("lblTitle")->text(), "Karvo Backup");
-    box.close();
+    EXPECT_FALSE(about.isVisible());
+    about.show();
+    EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
+    about.close();
 }
 
 TEST_F(AboutBox, LinksOpenTheMakersPages) {
@@ -129,98 +110,56 @@ TEST_F(AboutBox, LinksOpenTheMakersPages) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(AboutBox, FirstLookupIsStartedWithoutChecking) {
-    reg.text(kFirst, "PATH", R"(C:\Program Files\Tools\msinfo32.exe)");
+TEST_F(AboutBox, SystemInformationComesFromTheFirstLookupOrAProgramFileInTheSecond) {
+    EXPECT_EQ(sysInfo(), kUnavailable);  // neither value exists
     reg.text(kSecond, "MSINFO", windowsSpelling(tmp.path()));
-    click("Command4");
-    EXPECT_EQ(started, (decltype(started){{R"(C:\Program Files\Tools\msinfo32.exe)", 1}}));
-    EXPECT_TRUE(boxes.shown.empty());
-
-    pid = 0;  // it cannot be started
-    box.StartSysInfo();
-    expectFailureBox();
-}
-
-TEST_F(AboutBox, SecondLookupNeedsTheProgramFileInItsFolder) {
-    reg.text(kSecond, "MSINFO", windowsSpelling(tmp.path()));
-    box.StartSysInfo();
-    expectFailureBox();
+    EXPECT_EQ(sysInfo(), kUnavailable);  // and no program file in that folder
     fs::create_directories(tmp / "MSINFO32.EXE");  // a folder of that name does not count
-    box.StartSysInfo();
-    expectFailureBox();
+    EXPECT_EQ(sysInfo(), kUnavailable);
     EXPECT_TRUE(started.empty());
-
     fs::remove(tmp / "MSINFO32.EXE");
-    karvo::test::writeFile(tmp / "MsInfo32.exe", "");  // letter case ignored
-    box.StartSysInfo();
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_EQ(started, (decltype(started){{windowsSpelling(tmp.path()) + "\\MSINFO32.EXE", 1}}));
-}
+    writeFile(tmp / "MsInfo32.exe", "");  // letter case ignored
+    EXPECT_EQ(sysInfo(), Boxes{});
 
-TEST_F(AboutBox, UnreadableLookupsEndInTheFailureBox) {
-    box.StartSysInfo();  // neither value exists
-    expectFailureBox();
-
-    pid = 0;
+    // The first lookup comes first, and is started without checking.
+    reg.text(kFirst, "PATH", R"(C:\Program Files\Tools\msinfo32.exe)");
+    click("Command4");
+    EXPECT_EQ(takeBoxes(boxes), Boxes{});
+    EXPECT_EQ(started, (decltype(started){{windowsSpelling(tmp.path()) + "\\MSINFO32.EXE", 1},
+                                          {R"(C:\Program Files\Tools\msinfo32.exe)", 1}}));
+    pid = 0;  // it cannot be started
+    EXPECT_EQ(sysInfo(), kUnavailable);
     reg.keys[kFirst]["PATH"] = {3, {1, 2}};  // another type reads as an empty path
-    box.StartSysInfo();
-    expectFailureBox();
-    EXPECT_EQ(started, (decltype(started){{"", 1}}));
-
-    reg.keys[kFirst]["PATH"] = {1, {}};  // no data at all
-    box.StartSysInfo();
-    expectFailureBox();
+    EXPECT_EQ(sysInfo(), kUnavailable);
+    EXPECT_EQ(started.back().first, "");
+    reg.keys[kFirst]["PATH"] = {1, {}};  // no data at all: nothing is started
+    EXPECT_EQ(sysInfo(), kUnavailable);
+    EXPECT_EQ(started.size(), 4u);
     EXPECT_TRUE(reg.open.empty());
 }
 
-TEST(AboutBoxTool, TheRegisteredPathReachesTheToolInTheWindowsFolder) {
-    karvo::test::TempDir tmp;
-    karvo::test::ScopedEnv windir("KARVO_WINDIR", (tmp / "windows").string());
+TEST(AboutBoxTool, TheStoresLookupsReachTheToolInTheWindowsFolder) {
+    TestStore reg;
+    TempDir tmp;
+    ScopedEnv windir("KARVO_WINDIR", (tmp / "windows").string());
     const fs::path oldCwd = fs::current_path();
     fs::current_path(tmp.path());
     fs::create_directories(tmp / "windows");
-    karvo::test::writeFile(tmp / "windows" / "msinfo32", "#!/bin/sh\necho ran > ran.txt\n");
+    writeFile(tmp / "windows" / "msinfo32", "#!/bin/sh\necho ran >> ran.txt\n");
     fs::permissions(tmp / "windows" / "msinfo32", fs::perms::owner_all, fs::perm_options::add);
 
-    karvo::test::FakeRegistry reg;
-    reg.text(kFirst, "PATH", R"(C:\WINDOWS\msinfo32.exe)");
     RecordingMessageBoxes boxes;
-    frmAbout box(reg, &karvo::platform::StartProcess);
-    box.StartSysInfo();
-    EXPECT_TRUE(boxes.shown.empty());
-    for (int i = 0; i < 300 && karvo::test::readFile(tmp / "ran.txt").empty(); ++i)
-        QThread::msleep(50);
-    EXPECT_EQ(karvo::test::readFile(tmp / "ran.txt"), "ran\n");
+    frmAbout about(reg.store(), &karvo::platform::StartProcess);
+    reg.setSz("HKEY_LOCAL_MACHINE\\" + kSecond, "MSINFO", "C:\\WINDOWS");
+    about.StartSysInfo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(tmp / "ran.txt") == "ran\n"; }, 15000));
+    reg.setSz("HKEY_LOCAL_MACHINE\\" + kFirst, "PATH", "C:\\WINDOWS\\msinfo32.exe");
+    about.StartSysInfo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(tmp / "ran.txt") == "ran\nran\n"; }, 15000));
+    EXPECT_EQ(takeBoxes(boxes), Boxes{});
 
     fs::remove(tmp / "windows" / "msinfo32");
-    box.StartSysInfo();
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    about.StartSysInfo();
+    EXPECT_EQ(takeBoxes(boxes), kUnavailable);
     fs::current_path(oldCwd);
-}
-
-TEST(AboutBoxStore, LooksUpThroughTheRegistryStore) {
-    karvo::test::TempDir tmp;
-    auto store = karvo::reg::openStore((tmp / "registry.db").string());
-    auto set = [&](const std::string& key, const char* name, const std::string& text) {
-        karvo::reg::HKey h = 0;
-        ASSERT_EQ(store->RegCreateKeyExA(karvo::reg::kHkeyLocalMachine, key.c_str(), 0, "", 0, 0x3F, nullptr, &h,
-                                         nullptr), 0);
-        store->RegSetValueExA(h, name, 0, karvo::reg::kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
-                              static_cast<karvo::reg::DWORD>(text.size() + 1));
-        store->RegCloseKey(h);
-    };
-    std::vector<std::string> started;
-    RecordingMessageBoxes boxes;
-    frmAbout box(*store, [&](const std::string& line, int) {
-        started.push_back(line);
-        return 1;
-    });
-    set(kSecond, "MSINFO", windowsSpelling(tmp.path()));
-    karvo::test::writeFile(tmp / "msinfo32.exe", "");
-    box.StartSysInfo();
-    set(kFirst, "PATH", R"(C:\WINDOWS\msinfo32.exe)");
-    box.StartSysInfo();
-    EXPECT_EQ(started, (std::vector<std::string>{windowsSpelling(tmp.path()) + "\\MSINFO32.EXE",
-                                                 R"(C:\WINDOWS\msinfo32.exe)"}));
-    EXPECT_TRUE(boxes.shown.empty());
 }

@@ -1,3 +1,4 @@
+// The About box's value reader, against a registry that hands back exactly what it is told.
 #include "about/frmAbout.h"
 
 #include "FakeRegistry.h"
@@ -6,70 +7,55 @@
 
 using karvo::about::GetKeyValue;
 using karvo::reg::kHkeyLocalMachine;
+using namespace std::string_literals;
 
 namespace {
 
 const std::string kKey = R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)";
 
-class ReadValue : public ::testing::Test {
-protected:
+TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItAlone) {
+    const struct {
+        karvo::reg::DWORD type;
+        std::string data;
+        karvo::reg::DWORD size;  // as handed back; the data's own size when ~0
+        bool ok;
+        std::string text;
+    } cases[] = {
+        {1, "C:\\WINDOWS\\msinfo32.exe\0"s, ~0u, true, "C:\\WINDOWS\\msinfo32.exe"},
+        {1, "abc", ~0u, true, "abc"},        // no terminating zero: the last character stays
+        {1, "ab\0d\0"s, 3, true, "ab"},      // the size handed back decides, not the bytes beyond it
+        {1, "\0"s, ~0u, true, ""},
+        {1, std::string(1023, 'x') + '\0', ~0u, true, std::string(1023, 'x')},
+        {1, std::string(1024, 'x') + '\0', ~0u, false, ""},  // larger than the buffer
+        {4, "\x39\x30\0\0"s, ~0u, true, "12345"},
+        {4, "\0\0\0\1"s, ~0u, true, "16777216"},
+        {4, "\xFF\xFF\xFF\xFF", ~0u, true, "4294967295"},
+        {4, "\0\0\0\0"s, ~0u, true, "0"},
+        {3, "\1\2\3", ~0u, true, "untouched"},
+    };
+    for (const auto& c : cases) {
+        karvo::test::FakeRegistry reg;
+        reg.keys[kKey]["PATH"] = {c.type, {c.data.begin(), c.data.end()}, c.size};
+        std::string out = "untouched";
+        EXPECT_EQ(GetKeyValue(reg, kHkeyLocalMachine, kKey, "PATH", out), c.ok) << c.text;
+        EXPECT_EQ(out, c.text);
+        EXPECT_EQ(reg.rights, std::vector<karvo::reg::DWORD>{0x2003F});
+        EXPECT_TRUE(reg.open.empty()) << "a key was left open";
+    }
+}
+
+TEST(ReadValue, AMissingKeyOrValueEmptiesTheTextAndNoDataThrows) {
     karvo::test::FakeRegistry reg;
     std::string out = "untouched";
-
-    bool read() { return GetKeyValue(reg, kHkeyLocalMachine, kKey, "PATH", out); }
-    void bytes(std::vector<std::uint8_t> data, karvo::reg::DWORD type, karvo::reg::DWORD size = 0xFFFFFFFF) {
-        reg.keys[kKey]["PATH"] = {type, std::move(data), size};
-    }
-    void TearDown() override { EXPECT_TRUE(reg.open.empty()) << "a key was left open"; }
-};
-
-}  // namespace
-
-TEST_F(ReadValue, TextIsCutAtTheReturnedSize) {
-    reg.text(kKey, "PATH", R"(C:\WINDOWS\msinfo32.exe)");
-    EXPECT_TRUE(read());
-    EXPECT_EQ(out, R"(C:\WINDOWS\msinfo32.exe)");
-    EXPECT_EQ(reg.rights.back(), 0x2003Fu);
-
-    reg.text(kKey, "PATH", "abc", false);  // no terminating zero: the last character stays
-    EXPECT_TRUE(read());
-    EXPECT_EQ(out, "abc");
-    bytes({'a', 'b', 0, 'd', 0}, 1, 3);  // the size handed back decides, not the bytes beyond it
-    EXPECT_TRUE(read());
-    EXPECT_EQ(out, "ab");
-    reg.text(kKey, "PATH", "");
-    EXPECT_TRUE(read());
-    EXPECT_EQ(out, "");
-}
-
-TEST_F(ReadValue, NumbersAndOtherTypes) {
-    const std::pair<std::vector<std::uint8_t>, const char*> numbers[] = {
-        {{0x39, 0x30, 0, 0}, "12345"}, {{0, 0, 0, 1}, "16777216"}, {{0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
-        {{0, 0, 0, 0}, "0"}};
-    for (const auto& [data, text] : numbers) {
-        bytes(data, 4);
-        EXPECT_TRUE(read());
-        EXPECT_EQ(out, text);
-    }
-    out = "untouched";
-    bytes({1, 2, 3}, 3);
-    EXPECT_TRUE(read());
-    EXPECT_EQ(out, "untouched");
-}
-
-TEST_F(ReadValue, FailuresEmptyTheText) {
-    EXPECT_FALSE(GetKeyValue(reg, kHkeyLocalMachine, "SOFTWARE\\Nowhere", "PATH", out));
+    EXPECT_FALSE(GetKeyValue(reg, kHkeyLocalMachine, kKey, "PATH", out));
     EXPECT_EQ(out, "");
     out = "untouched";
     reg.text(kKey, "OTHER", "x");
-    EXPECT_FALSE(read());  // no such value
+    EXPECT_FALSE(GetKeyValue(reg, kHkeyLocalMachine, kKey, "PATH", out));
     EXPECT_EQ(out, "");
-    reg.text(kKey, "PATH", std::string(1024, 'x'));  // with its zero, larger than the buffer
-    EXPECT_FALSE(read());
-    reg.text(kKey, "PATH", std::string(1023, 'x'));
-    EXPECT_TRUE(read());
-    EXPECT_EQ(out.size(), 1023u);
-
-    bytes({}, 1);  // no data at all: refused, and the key still closed
-    EXPECT_THROW(read(), karvo::about::EmptyValueError);
+    reg.keys[kKey]["PATH"] = {1, {}};
+    EXPECT_THROW(GetKeyValue(reg, kHkeyLocalMachine, kKey, "PATH", out), karvo::about::EmptyValueError);
+    EXPECT_TRUE(reg.open.empty()) << "a key was left open";
 }
+
+}  // namespace
