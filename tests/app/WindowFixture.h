@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/frmRegEdit.h"
+#include "backup/BackupList.h"
 #include "tree/RegistryTree.h"
 
 #include "TestStore.h"
@@ -31,6 +32,7 @@ protected:
     ScopedEnv winDirEnv{"KARVO_WINDIR", (binaryDir() / "windows").string()};
     platform::RecordingMessageBoxes boxes;
     QString previousDir = QDir::currentPath();
+    std::unique_ptr<reg::RegistryService> store;  // the window's registry when set, else reg's store
     std::unique_ptr<frmRegEdit> window;
 
     WindowTest() { QDir::setCurrent(QString::fromStdString(folder.str())); }
@@ -41,7 +43,7 @@ protected:
 
     void load() {
         window.reset();
-        window = std::make_unique<frmRegEdit>(QString::fromStdString(folder.str()), &reg.store());
+        window = std::make_unique<frmRegEdit>(QString::fromStdString(folder.str()), store ? store.get() : &reg.store());
         window->Form_Load();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -52,6 +54,8 @@ protected:
     QTreeWidget* tree() const { return control<QTreeWidget>("tvwReg"); }
     QListWidget* lstBack() const { return control<QListWidget>("lstBack"); }
     QComboBox* Combo1() const { return control<QComboBox>("Combo1"); }
+    QLineEdit* txtFilename() const { return control<QLineEdit>("txtFilename"); }
+    QLabel* lblMessage() const { return control<QLabel>("lblMessage"); }
     QString text(const char* name) const {
         if (auto* edit = window->findChild<QLineEdit*>(QLatin1String(name)))
             return edit->text();
@@ -59,12 +63,7 @@ protected:
     }
     // What a click on a key fills in: the status line, the name box, the short name and the file name.
     QStringList fields() const { return {text("txtIndex"), text("txtFilename"), text("txtRoot"), text("Label1")}; }
-    QStringList backups() const {
-        QStringList names;
-        for (int i = 0; i < lstBack()->count(); ++i)
-            names << lstBack()->item(i)->text();
-        return names;
-    }
+    QStringList backups() const { return control<backup::BackupListBox>("lstBack")->names(); }
     QStringList favourites() const {
         QStringList texts;
         for (int i = 0; i < Combo1()->count(); ++i)
@@ -92,6 +91,9 @@ protected:
     void clickNode(const QString& keyPath) const {
         QTreeWidgetItem* item = node(keyPath);
         ASSERT_TRUE(item) << keyPath.toStdString();
+        clickNode(item);
+    }
+    void clickNode(QTreeWidgetItem* item) const {
         tree()->scrollToItem(item);
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
     }
@@ -104,8 +106,8 @@ protected:
     void press(const char* button) const { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
     void menu(const char* item) const { control<QAction>(item)->trigger(); }
     void typeName(const QString& name) const {
-        control<QLineEdit>("txtFilename")->clear();
-        QTest::keyClicks(control<QLineEdit>("txtFilename"), name);
+        txtFilename()->clear();
+        QTest::keyClicks(txtFilename(), name);
     }
     // Waits until every started registry editor has reported back.
     bool editorsFinished() const {
