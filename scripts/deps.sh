@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libsqlite3-dev sqlite3
       libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev
-      python3 python3-aiosmtpd xdg-utils
+      python3 xdg-utils
       fp-utils librsvg2-bin dpkg-dev desktop-file-utils)
 # The Windows build: the cross-compiler, GoogleTest's sources for it, and Wine to run its tests.
 [ "${1:-}" = "--windows" ] && pkgs+=(g++-mingw-w64-x86-64-posix googletest wine wine64)

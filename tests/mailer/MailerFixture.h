@@ -89,6 +89,17 @@ private:
     bool inData_ = false;
 };
 
+inline QByteArray unstuff(const QByteArray& line) { return line.startsWith('.') ? line.mid(1) : line; }
+
+// A decoder of our own for a quoted-printable body as sent: dots undone line by line, soft
+// breaks joined, "=XX" decoded, CR LF back to LF.
+inline QByteArray decodeQuotedPrintable(const QByteArray& wire) {
+    QByteArrayList lines = wire.split('\n');
+    for (QByteArray& line : lines)
+        line = unstuff(line);
+    return QByteArray::fromPercentEncoding(lines.join('\n').replace("=\r\n", "").replace("\r\n", "\n"), '=');
+}
+
 // A loopback port that nothing listens on.
 inline quint16 closedPort() {
     QTcpServer probe;

@@ -1,27 +1,15 @@
 // Reply framing and the wire form of the recommendation, without a socket.
+#include "MailerFixture.h"
 #include "mailer/SmtpText.h"
 
 #include <QHostAddress>
 #include <QLocale>
 #include <QTimeZone>
 
-#include <gtest/gtest.h>
 
 using namespace karvo::mailer;
-
-namespace {
-
-QByteArray unstuff(const QByteArray& line) { return line.startsWith('.') ? line.mid(1) : line; }
-
-// An independent decoder: dots undone line by line, soft breaks joined, "=XX" decoded.
-QByteArray decodeQuotedPrintable(const QByteArray& wire) {
-    QByteArrayList lines = wire.split('\n');
-    for (QByteArray& line : lines)
-        line = unstuff(line);
-    return QByteArray::fromPercentEncoding(lines.join('\n').replace("=\r\n", "").replace("\r\n", "\n"), '=');
-}
-
-}  // namespace
+using karvo::test::decodeQuotedPrintable;
+using karvo::test::unstuff;
 
 TEST(SmtpReply, IsCompleteOnlyAfterItsLastLineAndHasTheCodeOfItsFirst) {
     struct Case {
