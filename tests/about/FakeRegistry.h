@@ -24,12 +24,8 @@ public:
     std::vector<DWORD> rights;                                 // as asked for at each open
     std::set<HKey> open;                                       // handles not closed yet
 
-    void text(const std::string& key, const std::string& name, const std::string& s, bool terminate = true) {
-        Value v;
-        v.data.assign(s.begin(), s.end());
-        if (terminate)
-            v.data.push_back(0);
-        keys[key][name] = v;
+    void text(const std::string& key, const std::string& name, const std::string& s) {
+        keys[key][name] = {kRegSz, {s.c_str(), s.c_str() + s.size() + 1}};  // with its terminating zero
     }
 
     LONG RegOpenKeyExA(HKey root, const char* sub, DWORD, DWORD sam, HKey* out) override {
