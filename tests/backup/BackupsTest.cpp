@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QScrollBar>
 
 #include <filesystem>
@@ -89,7 +90,23 @@ TEST(EditorCommands, CommandLinesCharacterForCharacterAndSuccessOnlyWhenTheEdito
     EXPECT_EQ(importReport("Desk", true, 0, "").status, "Desk has been restored");
     EXPECT_TRUE(importReport("Desk", true, 3, "").message.contains("status 3"));
 
+    // A status 0 is believed only when the editor said nothing (Wine's) and its export file is new.
     test::TempDir dir;
+    const QString file = q(dir / "x_HKCU.reg");
+    QString reason = "regedit: cannot open key";
+    EXPECT_EQ(checkedEditorStatus(3, reason, true, file), 3);
+    EXPECT_EQ(checkedEditorStatus(0, reason, true), 1);
+    EXPECT_EQ(checkedEditorStatus(0, reason, false), 0);
+    reason.clear();
+    EXPECT_EQ(checkedEditorStatus(0, reason, false, file), 1);  // no file
+    EXPECT_EQ(reason, "The registry editor wrote nothing to x_HKCU.reg");
+    test::writeFile(dir / "x_HKCU.reg", "");
+    EXPECT_EQ(checkedEditorStatus(0, reason, false, file), 1);  // an empty one
+    test::writeFile(dir / "x_HKCU.reg", "x");
+    const QDateTime now = QFileInfo(file).lastModified();
+    EXPECT_EQ(checkedEditorStatus(0, reason, false, file, now), 1);  // the old one, untouched
+    EXPECT_EQ(checkedEditorStatus(0, reason, false, file, now.addSecs(-60)), 0);
+
     test::writeFile(dir / "Gone_HKCU.reg", "x");
     QString why;
     EXPECT_TRUE(deleteBackup(q(dir.path()), "Gone_HKCU", &why));
