@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 
 #include "FakeRegistry.h"
+#include "ProgramFolder.h"
 #include "TestStore.h"
 #include "WindowChecks.h"
 #include "platform/Launcher.h"
@@ -140,30 +141,26 @@ TEST_F(AboutBox, SystemInformationComesFromTheFirstLookupOrAProgramFileInTheSeco
     EXPECT_TRUE(reg.open.empty());
 }
 
-TEST(AboutBoxTool, TheStoresLookupsReachTheToolInTheWindowsFolder) {
-    TestStore reg;
-    TempDir tmp;
-    ScopedEnv windir("KARVO_WINDIR", (tmp / "windows").string());
-    const fs::path oldCwd = fs::current_path();
-    fs::current_path(tmp.path());
-    fs::create_directories(tmp / "windows");
-    writeFile(tmp / "windows" / "msinfo32", "#!/bin/sh\necho ran >> ran.txt\n");
-    fs::permissions(tmp / "windows" / "msinfo32", fs::perms::owner_all, fs::perm_options::add);
+using AboutBoxTool = ProgramFolder;
 
+TEST_F(AboutBoxTool, TheStoresLookupsReachTheToolInTheWindowsFolder) {
+    TestStore reg;
     RecordingMessageBoxes boxes;
     frmAbout about(reg.store(), &karvo::platform::StartProcess);
-    reg.setSz("HKEY_LOCAL_MACHINE\\" + kSecond, "MSINFO", "C:\\WINDOWS");
+    program("msinfo32", "#!/bin/sh\necho first > ran.txt\n");
+    program("other/msinfo32", "#!/bin/sh\necho second > ran.txt\n");
+    reg.setSz("HKEY_LOCAL_MACHINE\\" + kSecond, "MSINFO", "C:\\WINDOWS\\other");
     about.StartSysInfo();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(tmp / "ran.txt") == "ran\n"; }, 15000));
+    EXPECT_EQ(written("ran.txt"), "second\n");
+    fs::remove(tmp / "ran.txt");
     reg.setSz("HKEY_LOCAL_MACHINE\\" + kFirst, "PATH", "C:\\WINDOWS\\msinfo32.exe");
     about.StartSysInfo();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return readFile(tmp / "ran.txt") == "ran\nran\n"; }, 15000));
+    EXPECT_EQ(written("ran.txt"), "first\n");
     EXPECT_EQ(takeBoxes(boxes), Boxes{});
 
-    fs::remove(tmp / "windows" / "msinfo32");
+    fs::remove(windir / "msinfo32");
     about.StartSysInfo();
     EXPECT_EQ(takeBoxes(boxes), kUnavailable);
-    fs::current_path(oldCwd);
 }
 
 TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItAlone) {
