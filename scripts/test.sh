@@ -17,12 +17,7 @@ cmake --build --preset "$preset"
 if [ "$preset" != windows ]; then
     exec ctest --preset "$preset" -j2 -LE wine
 fi
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/karvo-wine.XXXXXX")
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# The prefix's own wineserver goes with it; nobody else's is touched.
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
-wineboot -i >/dev/null 2>&1
-wineserver -w
+source scripts/throwaway-prefix.sh
 ctest --preset windows -j2
 # The Wine prefix back end of the build here, with the helper just cross-built, on the same prefix.
 cmake --preset default >/dev/null
