@@ -20,7 +20,6 @@ protected:
         std::filesystem::current_path(tmp.path());
     }
     ~ProgramFolder() override { std::filesystem::current_path(oldCwd_); }
-
     // An executable script; a relative name lands in the Windows folder.
     void program(const std::filesystem::path& file, const std::string& text = "#!/bin/sh\nexit 0\n") {
         const std::filesystem::path at = file.is_absolute() ? file : windir / file;
@@ -28,7 +27,6 @@ protected:
         writeFile(at, text);
         std::filesystem::permissions(at, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
     }
-
     // The file's content once a started program has written it (or after a generous wait).
     std::string written(const std::string& name) {
         for (int i = 0; i < 300 && readFile(tmp / name).empty(); ++i)

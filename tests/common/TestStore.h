@@ -21,7 +21,6 @@ inline std::string wz(std::string_view utf8) { return text::utf8ToUtf16le(utf8) 
 class TestStore {
 public:
     using Value = std::pair<reg::DWORD, std::string>;  // type and data
-
     std::string storePath() const { return (dir / ("registry" + std::to_string(stores_) + ".db")).string(); }
     reg::RegistryService& store() {
 #ifdef _WIN32
@@ -37,7 +36,6 @@ public:
         store_.reset();
         ++stores_;
     }
-
     // Opens (or creates, with its parents) a key; 0 when that fails.
     reg::HKey open(const std::string& path, bool create = false) {
         const auto slash = path.find('\\');
@@ -67,7 +65,6 @@ public:
         set(path, name, reg::kRegSz, wz(text));
     }
     void touch(const std::string& path) { store().RegCloseKey(open(path, true)); }
-
     std::optional<Value> value(const std::string& path, const std::string& name) {
         const reg::HKey key = open(path);
         reg::DWORD type = 0;
@@ -85,7 +82,6 @@ public:
         const reg::HKey key = open(path);
         return key && store().RegCloseKey(key) == reg::kErrorSuccess;
     }
-
     TempDir dir;
 
 private:

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 namespace karvo::test {
-
 namespace {
 
 // Windows' C library has no setenv; _putenv_s changes the process environment that the system
@@ -17,10 +16,7 @@ void setVariable(const std::string& name, const char* value) {
 #ifdef _WIN32
     ::_putenv_s(name.c_str(), value ? value : "");
 #else
-    if (value)
-        ::setenv(name.c_str(), value, 1);
-    else
-        ::unsetenv(name.c_str());
+    value ? ::setenv(name.c_str(), value, 1) : ::unsetenv(name.c_str());
 #endif
 }
 
@@ -28,16 +24,15 @@ void setVariable(const std::string& name, const char* value) {
 
 TempDir::TempDir() {
     std::random_device rd;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("karvo-test-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("karvo-test-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
         std::error_code ec;
-        if (std::filesystem::create_directory(candidate, ec)) {
+        if (std::filesystem::create_directory(candidate, ec))
             path_ = candidate;
-            return;
-        }
     }
-    throw std::runtime_error("cannot create a temporary folder");
+    if (path_.empty())
+        throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {

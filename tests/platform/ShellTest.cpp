@@ -10,7 +10,6 @@ class Shell : public karvo::test::ProgramFolder {
 protected:
     std::vector<std::string> opened;
     bool accept = true;
-
     void SetUp() override {
         karvo::platform::setUrlOpener([this](const std::string& url) {
             opened.push_back(url);

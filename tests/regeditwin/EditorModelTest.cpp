@@ -54,7 +54,6 @@ TEST(EditorValues, DataIsShownAsTheUserKnowsItAndEditedTextBecomesStoredData) {
         EXPECT_EQ(text, displayData(v)) << text;
     EXPECT_EQ("REG_QWORD", typeName(reg::kRegQword));
     EXPECT_EQ("REG_UNKNOWN (0x100)", typeName(0x100));
-
     const std::vector<std::tuple<reg::DWORD, const char*, std::optional<Bytes>>> edited = {
         {kDw, "2A", Bytes{0x2a, 0, 0, 0}}, {kDw, "0xffffffff", Bytes{0xff, 0xff, 0xff, 0xff}},
         {kDw, "100000000", std::nullopt}, {kDw, "12g", std::nullopt}, {kDw, "", std::nullopt},
@@ -77,13 +76,6 @@ TEST(EditorValues, DataIsShownAsTheUserKnowsItAndEditedTextBecomesStoredData) {
 class EditorStore : public ::testing::Test, public test::TestStore {
 protected:
     const std::string cu = "HKEY_CURRENT_USER\\";
-    std::optional<std::pair<reg::DWORD, Bytes>> raw(const std::string& path, const std::string& name) {
-        const auto v = value(cu + path, name);
-        return v ? std::optional(std::pair(v->first, Bytes(v->second.begin(), v->second.end()))) : std::nullopt;
-    }
-    Bytes bytes(const std::string& path, const std::string& name) {
-        return raw(path, name).value_or(std::pair(0u, Bytes())).second;
-    }
     std::vector<std::string> names(const KeyRef& key) {
         std::vector<std::string> n;
         for (const ValueEntry& v : listValues(store(), key))
@@ -101,7 +93,6 @@ TEST_F(EditorStore, PathsResolveToTheStoredSpellingValuesListDefaultFirstThenByN
     const auto partly = parseKeyPath("HKCU\\software\\karvo test\\missing\\deeper");
     EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo Test", resolveExisting(store(), *partly, &complete).fullPath());
     EXPECT_FALSE(complete);
-
     setSz(cu + "K", "beta", "2");
     setSz(cu + "K", "Alpha", "1");
     EXPECT_EQ((std::vector<std::string>{"<unset>", "Alpha", "beta"}), names(hkcu({"K"})));
@@ -116,14 +107,14 @@ TEST_F(EditorStore, NewKeysAndValuesTakeTheNextFreeNumber) {
     ASSERT_TRUE(k.ok()) << k.message;
     EXPECT_EQ("New Key #2", k.name);
     EXPECT_TRUE(exists(cu + "K\\New Key #2"));
-    const std::vector<std::pair<reg::DWORD, Bytes>> types = {{reg::kRegSz, {0, 0}},    {reg::kRegExpandSz, {0, 0}},
-                                                             {reg::kRegMultiSz, {0, 0}}, {reg::kRegBinary, {}},
-                                                             {reg::kRegDword, Bytes(4)}, {reg::kRegQword, Bytes(8)}};
+    const std::vector<Value> types = {{reg::kRegSz, std::string(2, '\0')}, {reg::kRegExpandSz, std::string(2, '\0')},
+                                      {reg::kRegMultiSz, std::string(2, '\0')}, {reg::kRegBinary, ""},
+                                      {reg::kRegDword, std::string(4, '\0')}, {reg::kRegQword, std::string(8, '\0')}};
     for (std::size_t n = 0; n < types.size(); ++n) {
         const EditResult v = createValue(store(), hkcu({"K"}), types[n].first);
         ASSERT_TRUE(v.ok()) << v.message;
         EXPECT_EQ("New Value #" + std::to_string(n + 1), v.name);
-        EXPECT_EQ(types[n], raw("K", v.name));
+        EXPECT_EQ(types[n], value(cu + "K", v.name));
     }
     EXPECT_FALSE(createKey(store(), KeyRef{}).ok());  // nothing beside the roots
 }
@@ -132,18 +123,17 @@ TEST_F(EditorStore, RenamesKeepDataAndSubTreesRefuseTakenNamesAndAllowANewLetter
     set(cu + "K", "old", reg::kRegBinary, "\x01\x02\x03");
     setSz(cu + "K", "other", "x");
     ASSERT_TRUE(renameValue(store(), hkcu({"K"}), "old", "new").ok());
-    EXPECT_FALSE(raw("K", "old"));
+    EXPECT_FALSE(value(cu + "K", "old"));
     const EditResult taken = renameValue(store(), hkcu({"K"}), "new", "OTHER");
     EXPECT_NE(std::string::npos, taken.message.find("already exists"));
     EXPECT_EQ(wz("x"), data(cu + "K", "other"));
     ASSERT_TRUE(renameValue(store(), hkcu({"K"}), "new", "NEW").ok());
     EXPECT_EQ((std::vector<std::string>{"<unset>", "NEW", "other"}), names(hkcu({"K"})));
-    EXPECT_EQ(Bytes({1, 2, 3}), bytes("K", "NEW"));
+    EXPECT_EQ("\x01\x02\x03", data(cu + "K", "NEW"));
     EXPECT_FALSE(renameValue(store(), hkcu({"K"}), "NEW", "").ok());
     const EditResult missing = renameValue(store(), hkcu({"K"}), "nope", "x");
     EXPECT_EQ(reg::kErrorFileNotFound, missing.error);
     EXPECT_NE(std::string::npos, missing.message.find("Error 2: The system cannot find the file specified."));
-
     set(cu + "P\\Old\\Child\\Grand", "b", reg::kRegDword, std::string("\x07\0\0\0", 4));
     touch(cu + "P\\Taken");
     ASSERT_TRUE(renameKey(store(), hkcu({"P", "Old"}), "New").ok());
@@ -153,7 +143,7 @@ TEST_F(EditorStore, RenamesKeepDataAndSubTreesRefuseTakenNamesAndAllowANewLetter
     EXPECT_FALSE(renameKey(store(), hkcu(), "x").ok());
     ASSERT_TRUE(renameKey(store(), hkcu({"P", "New"}), "NEW").ok());
     EXPECT_EQ((std::vector<std::string>{"NEW", "Taken"}), listSubKeys(store(), hkcu({"P"})));
-    EXPECT_EQ(Bytes({7, 0, 0, 0}), bytes("P\\NEW\\Child\\Grand", "b"));
+    EXPECT_EQ(std::string("\x07\0\0\0", 4), data(cu + "P\\NEW\\Child\\Grand", "b"));
 }
 
 TEST_F(EditorStore, DeletingKeysAndValues) {
@@ -163,7 +153,7 @@ TEST_F(EditorStore, DeletingKeysAndValues) {
     EXPECT_FALSE(exists(cu + "P\\K"));
     ASSERT_TRUE(deleteValue(store(), hkcu({"P"}), "v").ok());
     EXPECT_TRUE(exists(cu + "P"));
-    EXPECT_FALSE(raw("P", "v"));
+    EXPECT_FALSE(value(cu + "P", "v"));
     EXPECT_EQ(reg::kErrorFileNotFound, deleteValue(store(), hkcu({"P"}), "v").error);
     EXPECT_FALSE(deleteKey(store(), hkcu()).ok());
     EXPECT_EQ(reg::kErrorFileNotFound, deleteKey(store(), hkcu({"P", "K"})).error);
@@ -195,7 +185,6 @@ TEST_F(EditorStore, FindWalksKeysValuesThenSubKeysAndGoesOnLastKeyIsKept) {
     EXPECT_EQ("F\\A", hit->key.subPath());
     q.text = "absent";
     EXPECT_FALSE(findNext(store(), KeyRef{}, std::nullopt, q));
-
     EXPECT_EQ("", loadLastKey(store()));
     ASSERT_TRUE(saveLastKey(store(), hkcu({"Software"})).ok());
     EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\Software", loadLastKey(store()));

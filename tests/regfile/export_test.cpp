@@ -147,7 +147,6 @@ TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreAndComesBackWhole) {
     const std::string tools = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools";
     EXPECT_EQ(wz("C:\\WINDOWS\\msinfo32.exe"), data(tools + "\\MSINFO", "PATH"));
     EXPECT_EQ(wz("C:\\WINDOWS"), data(tools + " Location", "MSINFO"));
-
     const std::string whole = exported(""), text = readable(whole);
     EXPECT_GT(std::count(text.begin(), text.end(), '['), 300);
     for (const char* type : {"=hex(2):", "=hex(7):", "=hex:", "=dword:", "=hex(b):", "=\""})
@@ -161,7 +160,6 @@ TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreAndComesBackWhole) {
     // A bare root exports its hive alone.
     EXPECT_EQ(0u, readable(exported("hkey_current_user")).find("<BOM>" + kHeader5 + "\r\n\r\n[HKEY_CURRENT_USER]\r\n"));
     EXPECT_EQ(readable(exported("HKEY_CURRENT_USER")).find("[HKEY_LOCAL_MACHINE"), std::string::npos);
-
     freshStore();
     ASSERT_TRUE(import(whole).ok);
     expectFileEq(whole, exported(""));

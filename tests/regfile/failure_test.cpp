@@ -13,16 +13,12 @@ class Failures : public RegTest {
 protected:
     void SetUp() override {
         RegTest::SetUp();
-        ASSERT_TRUE(import(ansiFile({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Gone]",
-                                     R"("v"=dword:1)"}))
-                        .ok);
-        before_ = snapshot();
+        seed({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Gone]", R"("v"=dword:1)"});
         fs::create_directory(out_.parent_path());
     }
     std::size_t filesInOut() {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(out_.parent_path()), {}));
     }
-    std::string before_;
     fs::path out_ = dir / "out" / "out.reg";
 };
 
@@ -43,7 +39,6 @@ TEST_F(Failures, RegistryFailureRollsTheImportBackAndNamesTheLineOneBatchOneHand
     } else {
         EXPECT_NE(r.message.find("the lines before it were applied"), std::string::npos) << r.message;
     }
-
     std::string text = kHeader5 + "\r\n";
     for (int k = 0; k < 3; ++k) {
         text += "\r\n[" + kK + "\\Many\\Key" + std::to_string(k) + "]\r\n";
@@ -87,7 +82,6 @@ TEST_F(Failures, AFailedExportWritesNothingAndLeavesTheOldFileASuccessfulOneRepl
                                    Format::Unicode5);
     EXPECT_NE(r.message.find("out.reg"), std::string::npos) << r.message;
     EXPECT_FALSE(fs::exists(dir / "no such folder"));
-
     karvo::test::writeFile(out_, std::string(100000, 'x'));
     EXPECT_FALSE(exportRegFile(store(), out_.string(), kK + "\\missing", Format::Unicode5).ok);
     EXPECT_EQ(std::string(100000, 'x'), karvo::test::readFile(out_));

@@ -32,19 +32,12 @@ const auto kMulti = reg::kRegMultiSz;
 const std::vector<ValidCase>& validCases() {
     static const std::string longKey(kLongestKeyName, 'k'), longName(16383, 'v');
     static const std::vector<ValidCase> cases = {
-        {"dword and binary",
-         {R"("Wine1a"=dword:00000017)", R"("Wine1b"=dword:1)", R"("Wine1c"=dword:4444)",
-          R"("Wine1d"=hex:aa,bb,cc,11)", R"("Wine1e"=dword:FFFFfffe)"},
-         {{"Wine1a", kDw, dwordBytes(0x17)}, {"Wine1b", kDw, dwordBytes(1)}, {"Wine1c", kDw, dwordBytes(0x4444)},
-          {"Wine1d", kBin, bytes({0xaa, 0xbb, 0xcc, 0x11})}, {"Wine1e", kDw, dwordBytes(0xfffffffe)}}},
-        {"names and strings with escapes, blanks and comment characters",
-         {R"("With=Equals"="asdf")", R"("double\"quote"="valid \"or\" not")", R"(  "  Wine6c  "  =  "  x  ")",
-          R"("\\foo\\bar"="Use \\\\ to escape")", R"("Wine15"="#comment1")", R"("Wine18"="Value;comment4")",
-          R"("Empty string"="")", R"("Literal"="Value3\\0Value4")"},
-         {{"With=Equals", kSz, wz("asdf")}, {"double\"quote", kSz, wz("valid \"or\" not")},
-          {"  Wine6c  ", kSz, wz("  x  ")}, {"\\foo\\bar", kSz, wz("Use \\\\ to escape")},
-          {"Wine15", kSz, wz("#comment1")}, {"Wine18", kSz, wz("Value;comment4")}, {"Empty string", kSz, wz("")},
-          {"Literal", kSz, wz("Value3\\0Value4")}}},
+        // What an export writes is read back by its round trip; these are the other spellings.
+        {"short and mixed-case dwords, blanks around names, empty strings",
+         {R"("Wine1b"=dword:1)", R"("Wine1c"=dword:4444)", R"("Wine1e"=dword:FFFFfffe)",
+          R"(  "  Wine6c  "  =  "  x  ")", R"("Empty string"="")"},
+         {{"Wine1b", kDw, dwordBytes(1)}, {"Wine1c", kDw, dwordBytes(0x4444)}, {"Wine1e", kDw, dwordBytes(0xfffffffe)},
+          {"  Wine6c  ", kSz, wz("  x  ")}, {"Empty string", kSz, wz("")}}},
         {"key names with quotes, slashes, and names up to the Windows limits",
          {"[" + kK + "\\Subkey\"1]", R"("Wine\\31"="Test value")", "[" + kK + "\\Subkey/2]",
           R"("123/\"4;'5"="Random value name")", "[" + kK + "\\" + longKey + "]", "\"" + longName + "\"=dword:1"},
@@ -62,15 +55,10 @@ const std::vector<ValidCase>& validCases() {
          {{"Wine4", kSz, wz("Value 2")}, {"Wine6", kDw, dwordBytes(0x02040608)}, {"Wine26a", kSz, wz("Value1")},
           {"Wine7", kDw, dwordBytes(0x1234)}, {"Wine8", kBin, bytes({1, 2})}, {"Wine9", kSz, wz("after")}}},
         {"any type number, raw bytes",
-         {R"("T10"=hex(10):01,02)", R"("T7f"=hex(7fffffff):03)", R"("Tff"=hex(ffffffff):04)",
-          R"("T100"=hex(100):25,00)", R"("Tabcd"=hex(abcd):)", R"("T3"=hex(3):12,34,56,78)",
-          R"("T4"=hex(4):40,30,20,10)", R"("T4b"=hex(4):80,70,60,50,40,30,20,10)", R"("T0"=hex(0):)",
-          R"("Tb"=hex(b):01,02,03,04,05,06,07,08)", R"("Tr"=hex:01,02,)", R"("Te"=hex:)"},
-         {{"T10", 0x10, bytes({1, 2})}, {"T7f", 0x7fffffff, bytes({3})}, {"Tff", 0xffffffff, bytes({4})},
-          {"T100", 0x100, bytes({0x25, 0})}, {"Tabcd", 0xabcd, ""}, {"T3", kBin, bytes({0x12, 0x34, 0x56, 0x78})},
-          {"T4", kDw, dwordBytes(0x10203040)}, {"T4b", kDw, bytes({0x80, 0x70, 0x60, 0x50, 0x40, 0x30, 0x20, 0x10})},
-          {"T0", reg::kRegNone, ""}, {"Tb", reg::kRegQword, bytes({1, 2, 3, 4, 5, 6, 7, 8})},
-          {"Tr", kBin, bytes({1, 2})}, {"Te", kBin, ""}}},
+         {R"("T7f"=hex(7fffffff):03)", R"("Tff"=hex(ffffffff):04)", R"("T3"=hex(3):12,34,56,78)",
+          R"("T4"=hex(4):40,30,20,10)", R"("Tr"=hex:01,02,)"},
+         {{"T7f", 0x7fffffff, bytes({3})}, {"Tff", 0xffffffff, bytes({4})}, {"T3", kBin, dwordBytes(0x78563412)},
+          {"T4", kDw, dwordBytes(0x10203040)}, {"Tr", kBin, bytes({1, 2})}}},
         {"continued hex data",
          {R"("C1"=hex:01,02,  \)", "  03", "\"C2\"=hex:01,02,\t\\", "\t03,04", R"("C3"=hex:5c,  \  ;c)", "  05",
           "\"C4\"=hex:5c,\\\t  ;c", "  06", R"("C5"=hex:01,\)", "", "   ", "  ;comment", "\t;comment \\", "  02",
@@ -112,9 +100,6 @@ const std::vector<ValidCase>& validCases() {
           {"Keep", kSz, wz("x")}}},
         {"a repeated name: the last line wins with its type",
          {R"("R"="text")", R"("R"=dword:5)"}, {{"R", kDw, dwordBytes(5)}}},
-        {"text outside ASCII",
-         {"\"Gr\xC3\xBC\xC3\x9F" "e\"=\"Stra\xC3\x9F" "e \xE2\x82\xAC\""},
-         {{"Gr\xC3\xBC\xC3\x9F" "e", kSz, wz("Stra\xC3\x9F" "e \xE2\x82\xAC")}}},
         {"last line without a line end",
          {R"("Wine5"="No newline")"}, {{"Wine5", kSz, wz("No newline")}}, Variant::Both, false},
         {"LF line ends", {"", R"("a"=hex:01,\)", "", "  02", R"("b"="x")"},
@@ -135,7 +120,6 @@ TEST_F(RegTest, EveryValidCaseGivesExactlyItsResult) {
             lines.insert(lines.end(), c.body.begin(), c.body.end());
             freshStore();
             const Result r = import(regFile(lines, unicode, c.eol, c.finalEol));
-
             ASSERT_TRUE(r.ok) << r.message;
             for (const Expect& e : c.expect) {
                 const auto v = value(e.key.empty() ? kK : kK + "\\" + e.key, e.name);
@@ -151,8 +135,8 @@ TEST_F(RegTest, EveryValidCaseGivesExactlyItsResult) {
 
 TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubtree) {
     touch(kK);
-    ASSERT_TRUE(import(unicodeFile({kHeader5, "[" + otherCase(kK) + "\\Subkey3a\\Deep]",
-                                    "\"v\"=\"1\"", "[" + kK + "\\Subkey1c ]", "[" + kK + "\\Subkey1d\t]",
+    ASSERT_TRUE(import(unicodeFile({kHeader5, "[" + otherCase(kK) + "\\Subkey3a\\Deep]", "\"v\"=\"1\"",
+                                    "[" + kK + "\\Subkey1c ]", "[" + kK + "\\Subkey1d\t]",
                                     "[" + kK + "\\\\Doubled\\\\Slash\\]", "[HKEY_CURRENT_USER]", "\"AtRoot\"=dword:2"}))
                     .ok);
     EXPECT_TRUE(value(kK + "\\SUBKEY3A\\deep", "v").has_value());
@@ -163,7 +147,6 @@ TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubt
     EXPECT_TRUE(value("HKEY_CURRENT_USER", "AtRoot").has_value());
     store().RegDeleteValueA(reg::kHkeyCurrentUser, "AtRoot");
     EXPECT_NE(readable(exported(kK)).find("[" + kK + "\\Subkey3a]"), std::string::npos);
-
     // A deleted key takes its whole subtree; a later line brings the key back empty.
     const Result r = import(ansiFile({"REGEDIT4", "[-" + otherCase(kK) + "\\sUBKEY3A]",
                                       "[-" + kK + "\\NeverThere]", "[" + kK + "\\Subkey3a\\New]", "\"n\"=dword:3"}));
@@ -187,7 +170,6 @@ TEST_F(RegTest, EightBitTextIsUtf8UnlessItIsNotThenWindows1252) {
     }
     // An unpaired surrogate in UTF-16 string data survives unit for unit.
     ASSERT_TRUE(import(unicodeFile({kHeader5, "[" + kK + "]"}) + w("\"s\"=\"a") + bytes({0, 0xD8}) + w("b\"\r\n")).ok);
-
     EXPECT_EQ(hexOf(data(kK, "s")), "6100" "00d8" "6200" "0000");
 }
 
@@ -280,12 +262,9 @@ class RefusedImport : public RegTest {
 protected:
     void SetUp() override {
         RegTest::SetUp();
-        ASSERT_TRUE(import(ansiFile({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Subkey2a]",
-                                     R"("v"=dword:1)", "[" + kK + "\\Subkey4a]"}))
-                        .ok);
-        before_ = snapshot();
+        seed({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Subkey2a]", R"("v"=dword:1)",
+              "[" + kK + "\\Subkey4a]"});
     }
-    // Imports and expects the named line refused and the store untouched.
     void expectRefused(const std::string& file, int line) {
         const Result r = import(file);
         ASSERT_FALSE(r.ok);
@@ -295,7 +274,6 @@ protected:
         const Result v = validateRegBytes(file, "test.reg");
         EXPECT_EQ(v.message, r.message.substr(0, v.message.size()));
     }
-    std::string before_;
 };
 
 TEST_F(RefusedImport, EveryBadLineIsNamedAndNothingBeforeItIsApplied) {
@@ -336,13 +314,11 @@ TEST_F(RefusedImport, EncodingsThatAreNotRead) {
 TEST_F(RefusedImport, NameLengthsCountInTheCodePageTheFileTurnsOutToBe) {
     // 200 characters as UTF-8, but 400 as Windows-1252 once a later byte shows the file is not UTF-8.
     std::string name;
-    for (int i = 0; i < 200; ++i)
+    while (name.size() < 400)
         name += "\xC3\xA9";
-    const std::vector<std::string> lines{"REGEDIT4", "[" + kK + "\\" + name + "]", "\"v\"=\"x\""};
-    std::vector<std::string> cp1252 = lines;
-    cp1252.push_back("\"w\"=\"\xE9\"");
-    expectRefused(ansiFile(cp1252), 2);
-    ASSERT_TRUE(import(ansiFile(lines)).ok);
+    const std::string file = ansiFile({"REGEDIT4", "[" + kK + "\\" + name + "]", "\"v\"=\"x\""});
+    expectRefused(file + "\"w\"=\"\xE9\"\r\n", 2);
+    ASSERT_TRUE(import(file).ok);
 }
 
 TEST_F(RefusedImport, EveryTruncationEitherValidatesOrChangesNothing) {

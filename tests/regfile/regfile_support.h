@@ -14,7 +14,6 @@
 #include <cctype>
 #include <functional>
 #include <initializer_list>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -177,7 +176,6 @@ public:
     LONG BeginBatch() override { return ++begins, batches ? in_.BeginBatch() : reg::kErrorNotSupported; }
     LONG CommitBatch() override { return ++commits, in_.CommitBatch(); }
     LONG RollbackBatch() override { return ++rollbacks, in_.RollbackBatch(); }
-
     bool batches = true;
     std::string unreadable;          // values of keys whose path holds this cannot be read
     std::function<LONG(int)> onSet;  // given the number of the SetValueRaw call
@@ -210,6 +208,12 @@ public:
     // Everything a test may change, for before/after comparisons: the whole private store, or on
     // Windows the tests' key.
     std::string snapshot() { return readable(exported(kSystemRegistry ? kK : "")); }
+    // Imports the 8-bit file's lines and keeps the snapshot of the store that results.
+    void seed(const std::vector<std::string>& lines) {
+        ASSERT_TRUE(import(ansiFile(lines)).ok);
+        before_ = snapshot();
+    }
+    std::string before_;
 };
 
 }  // namespace karvo::regfile::test
