@@ -1,6 +1,4 @@
-// A registry service that passes every call on to the area's registry while it watches and, when
-// asked, misbehaves: refuses creates or writes, throws while listing sub-keys, under-reports the
-// longest value name, or answers a query with data shaped as no well-behaved registry gives it.
+// Passes every call on to the area's registry, watching open handles, and misbehaves when asked.
 #pragma once
 
 #include "registry/cRegistry.h"
@@ -63,18 +61,15 @@ public:
         if (result == kErrorSuccess && mvn != nullptr) *mvn -= std::min(*mvn, valueNameShortfall);
         return result;
     }
-    // The rest as they are.
     LONG RegDeleteKeyA(HKey h, const char* sub) override { return in_.RegDeleteKeyA(h, sub); }
     LONG RegDeleteValueA(HKey h, const char* name) override { return in_.RegDeleteValueA(h, name); }
-    LONG RegEnumValueA(HKey h, DWORD i, char* n, DWORD* cch, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* cb) override {
-        return in_.RegEnumValueA(h, i, n, cch, r, t, d, cb);
-    }
+    LONG RegEnumValueA(HKey h, DWORD i, char* n, DWORD* c, DWORD* r, DWORD* t, std::uint8_t* d, DWORD* cb) override
+    { return in_.RegEnumValueA(h, i, n, c, r, t, d, cb); }
     LONG EnumKeyRaw(HKey h, DWORD i, std::string& n) override { return in_.EnumKeyRaw(h, i, n); }
     LONG EnumValueRaw(HKey h, DWORD i, std::string& n, DWORD& t, Bytes& d) override { return in_.EnumValueRaw(h, i, n, t, d); }
     LONG QueryValueRaw(HKey h, const std::string& n, DWORD& t, Bytes& d) override { return in_.QueryValueRaw(h, n, t, d); }
-    LONG SetValueRaw(HKey h, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override {
-        return in_.SetValueRaw(h, n, t, d, s);
-    }
+    LONG SetValueRaw(HKey h, const std::string& n, DWORD t, const std::uint8_t* d, std::size_t s) override
+    { return in_.SetValueRaw(h, n, t, d, s); }
     LONG DeleteTree(HKey h, const char* sub) override { return in_.DeleteTree(h, sub); }
     bool KeyPath(HKey h, std::string& p) override { return in_.KeyPath(h, p); }
     LONG BeginBatch() override { return in_.BeginBatch(); }
@@ -89,13 +84,12 @@ private:
     RegistryService& in_;
 };
 
-// A probe over the area's registry and an object that talks to the probe. Every test ends with no
-// key left open.
+// An object that talks to the probe; every test ends with no key left open.
 class RegistryTest : public RegistryArea {
 protected:
     void TearDown() override { EXPECT_TRUE(probe.open.empty()) << "a key was left open"; }
 
-    // Points the object at a place; hive paths without a hive are below the area.
+    // Paths without a hive are below the area.
     void at(const std::string& section, const std::string& value = "", HKey hive = 0) {
         reg.setClassKey(static_cast<std::int32_t>(hive ? hive : root));
         reg.setSectionKey(hive ? section : section.empty() ? base : base + "\\" + section);
@@ -111,7 +105,6 @@ protected:
         RegistryArea::reg.RegCloseKey(key);
         return found;
     }
-    // Whether a key exists, and its default value as text ("<none>" when it has no text value).
     cRegistry other(HKey hive, const std::string& path) {
         cRegistry r(RegistryArea::reg);
         r.setClassKey(static_cast<std::int32_t>(hive));
@@ -131,11 +124,7 @@ protected:
 
 template <class F>
 RegistryError raised(F&& f) {
-    try {
-        f();
-    } catch (const RegistryError& e) {
-        return e;
-    }
+    try { f(); } catch (const RegistryError& e) { return e; }
     ADD_FAILURE() << "no RegistryError";
     return RegistryError(0, "", "");
 }

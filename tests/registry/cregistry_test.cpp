@@ -24,9 +24,14 @@ protected:
         reg.setValueKey(name);
         return reg.Value();
     }
+    template <class T>
+    std::pair<T, std::int32_t> typed(const std::string& name) {  // the value and the type it was read as
+        const Variant v = read(name);
+        return {std::get<T>(v), reg.ValueType()};
+    }
     std::pair<DWORD, Bytes> stored(const std::string& name) { return RegistryTest::stored(root, base, name); }
-    // The description of a failed write at the area.
-    std::string W(const std::string& name, const std::string& value, std::int32_t hive = -2147483647) {
+    std::string W(  // a failed write's description
+const std::string& name, const std::string& value, std::int32_t hive = -2147483647) {
         return "Failed to set registry value Key: '" + std::to_string(hive) + "',Section: '" + base + "',Key: '" +
                name + "' to value: '" + value + "'";
     }
@@ -38,8 +43,7 @@ TEST_F(CRegistry, AFreshObjectPointsNowhereAndMissingValuesYieldTheDefault) {
     EXPECT_TRUE(sections(fresh).empty());
     EXPECT_TRUE(std::holds_alternative<std::monostate>(fresh.Value()));
     const RegistryError e = raised([&] { fresh.CreateKey(); });
-    EXPECT_EQ(std::make_tuple(e.number(), e.source(), e.description()),
-              std::make_tuple(26001, "registry_tests.cRegistry", "Failed to create registry Key: '"));
+    EXPECT_EQ(std::make_tuple(e.number(), e.source(), e.description()), std::make_tuple(26001, "registry_tests.cRegistry", "Failed to create registry Key: '"));
     at("");
     reg.setDefault(std::string("fallback"));
     reg.setValueType(3);
@@ -55,8 +59,8 @@ TEST_F(CRegistry, CreateTestAndDeleteKeys) {
     EXPECT_TRUE(reg.DeleteKey());
     EXPECT_FALSE(reg.KeyExists());
     RegistryError e = raised([&] { reg.DeleteKey(); });
-    EXPECT_EQ(e.number(), 26001);
-    EXPECT_EQ(e.description(), "Failed to delete registry Key: '-2147483647',Section: '" + base + "\\Karvo\\Deep\\Leaf");
+    EXPECT_EQ(std::make_pair(e.number(), e.description()),
+              std::make_pair(26001, "Failed to delete registry Key: '-2147483647',Section: '" + base + "\\Karvo\\Deep\\Leaf"));
     at("Karvo");
     e = raised([&] { reg.DeleteKey(); });
     EXPECT_EQ(e.number(), 26001) << "a key with sub-keys is refused";
@@ -64,10 +68,8 @@ TEST_F(CRegistry, CreateTestAndDeleteKeys) {
 }
 
 TEST_F(CRegistry, EnumerateSectionsListsSubKeysOnOneHandleAndStopsAtALongNameOrAFailure) {
-    for (const char* name : {"beta", "Alpha", "Ünïcode", "gamma"}) {
-        at(std::string("List\\") + name);  // through the object, which speaks the ANSI code page
-        reg.CreateKey();
-    }
+    for (const char* name : {"beta", "Alpha", "Ünïcode", "gamma"})  // through the object, in the ANSI code page
+        at(std::string("List\\") + name), reg.CreateKey();
     at("List");
     probe.enumerationOpens = 0;
     EXPECT_EQ(sections(reg), (Names{"Alpha", "beta", "gamma", "Ünïcode"}));
@@ -79,24 +81,20 @@ TEST_F(CRegistry, EnumerateSectionsListsSubKeysOnOneHandleAndStopsAtALongNameOrA
     // A name of 255 characters does not fit the 255-byte buffer: the listing ends there.
     const std::string fits(254, 'b');
     HKey parent = create("Long");
-    for (const std::string& name : {std::string("a"), fits, "c" + std::string(254, 'x'), std::string("d")})
-        create(name, parent);
+    for (const std::string& name : {std::string("a"), fits, "c" + std::string(254, 'x'), std::string("d")}) create(name, parent);
     at("Long");
     EXPECT_EQ(sections(reg), (Names{"a", fits}));
-    // A failure of the service itself is raised with its text.
-    probe.throwAtEnumKey = 1;
+    probe.throwAtEnumKey = 1;  // a failure of the service itself is raised with its text
     Names names;
     std::int32_t count = 0;
     const RegistryError e = raised([&] { reg.EnumerateSections(names, count); });
-    EXPECT_EQ(std::make_tuple(e.number(), e.source(), e.description()),
-              std::make_tuple(-2147194454, cRegistry::ErrorSource(), std::string("enumeration broke down")));
+    EXPECT_EQ(std::make_tuple(e.number(), e.source(), e.description()), std::make_tuple(-2147194454, cRegistry::ErrorSource(), std::string("enumeration broke down")));
 }
 
 TEST_F(CRegistry, EnumerateValuesListsEveryName) {
     at("Vals");
     const Names written{"zeta", "Alpha", "", "größe"};
-    for (const std::string& name : written)
-        write(name, 1, std::string("x"));
+    for (const std::string& name : written) write(name, 1, std::string("x"));
     create("Vals\\Empty");
     Names names{"stale"};
     std::int32_t count = -1;
@@ -125,15 +123,12 @@ TEST_F(CRegistry, TextIsStoredExpandableOnlyWithAPairOfPercentSigns) {
         EXPECT_EQ(stored("v" + std::to_string(i)).first, cases[i].second) << i;
     }
     reg.setValueType(0);
-    EXPECT_EQ(std::get<std::string>(read("v5")), "Grüße");
-    EXPECT_EQ(reg.ValueType(), 1);
-    EXPECT_EQ(std::get<std::string>(read("v6")), "-42");
-    EXPECT_EQ(std::get<std::string>(read("v7")), "");
+    EXPECT_EQ(typed<std::string>("v5"), std::make_pair(std::string("Grüße"), 1));
+    EXPECT_EQ(std::get<std::string>(read("v6")) + "|" + std::get<std::string>(read("v7")), "-42|");
 
     ScopedEnv env("KARVO_CREG_PLACE", "Ort");
     write("path", 1, std::string("a%karvo_creg_place%b %KARVO_CREG_UNSET%"));
-    EXPECT_EQ(std::get<std::string>(read("path")), "aOrtb %KARVO_CREG_UNSET%");
-    EXPECT_EQ(reg.ValueType(), 2);
+    EXPECT_EQ(typed<std::string>("path"), std::make_pair(std::string("aOrtb %KARVO_CREG_UNSET%"), 2));
     // A platform that cannot expand leaves the text as stored.
     const auto fails = [](const char*, char*, DWORD) -> DWORD { return 0; };
     const auto failsSecond = [](const char*, char*, DWORD size) -> DWORD { return size == 0 ? 10 : 0; };
@@ -148,16 +143,13 @@ TEST_F(CRegistry, OddlyShapedDataReadsSoundly) {
                         {"short", {kRegDword, {0x34, 0x12}}},              {"shortBe", {kRegDwordBigEndian, {0x12, 0x34}}},
                         {"long", {kRegDword, {1, 2, 3, 4, 5, 6}}},         {"noDword", {kRegDword, {}}},
                         {"qword", {kRegQword, {8, 7, 6, 5, 4, 3, 2, 1}}}};
-    EXPECT_EQ(std::get<std::string>(read("unterminated")), "abc");
-    EXPECT_EQ(std::get<std::string>(read("emptySz")), "");
-    EXPECT_EQ(std::get<std::string>(read("multi")), std::string("a\0bc\0", 5));
-    EXPECT_EQ(reg.ValueType(), 7);
+    EXPECT_EQ(std::get<std::string>(read("unterminated")) + "|" + std::get<std::string>(read("emptySz")), "abc|");
+    EXPECT_EQ(typed<std::string>("multi"), std::make_pair(std::string("a\0bc\0", 5), 7));
     const std::pair<const char*, std::int32_t> numbers[] = {
         {"be", -2}, {"short", 0x1234}, {"shortBe", 0x1234}, {"long", 0x04030201}, {"noDword", 0}};
     for (const auto& [name, number] : numbers)
         EXPECT_EQ(std::get<std::int32_t>(read(name)), number) << name;
-    EXPECT_EQ(std::get<Bytes>(read("qword")), (Bytes{8, 7, 6, 5, 4, 3, 2, 1, 0}));
-    EXPECT_EQ(reg.ValueType(), 11);
+    EXPECT_EQ(typed<Bytes>("qword"), std::make_pair(Bytes{8, 7, 6, 5, 4, 3, 2, 1, 0}, 11));
 }
 
 TEST_F(CRegistry, BinaryAndNumberWrites) {
@@ -171,10 +163,8 @@ TEST_F(CRegistry, BinaryAndNumberWrites) {
     EXPECT_EQ(stored("one"), std::make_pair(kRegDword, Bytes{1, 0, 0, 0}));
     EXPECT_EQ(stored("minus"), std::make_pair(kRegDword, Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(stored("text").first, 999u);
-    EXPECT_EQ(std::get<Bytes>(read("bin")), (Bytes{1, 2, 0xFF, 0}));
-    EXPECT_EQ(std::get<Bytes>(read("empty")), (Bytes{0}));
-    EXPECT_EQ(std::get<std::int32_t>(read("one")), 1);
-    EXPECT_EQ(reg.ValueType(), 4);
+    EXPECT_EQ(std::make_pair(std::get<Bytes>(read("bin")), std::get<Bytes>(read("empty"))), std::make_pair(Bytes{1, 2, 0xFF, 0}, Bytes{0}));
+    EXPECT_EQ(typed<std::int32_t>("one"), std::make_pair(1, 4));
     const RegistryError e = raised([&] { write("text", 3, std::string("text")); });
     EXPECT_EQ(std::make_tuple(e.number(), e.source(), e.description()), std::make_tuple(26001, "", ""));
 }
@@ -199,7 +189,7 @@ TEST_F(CRegistry, WriteAndDeleteFailuresDescribeTheWholePlace) {
     }
 }
 
-// File types go under both class roots; the names are the run's own and are removed afterwards.
+// File types under both class roots, with the run's own names, removed afterwards.
 class CRegistryAssociations : public CRegistry {
 protected:
     ~CRegistryAssociations() override {
@@ -208,16 +198,15 @@ protected:
             RegistryArea::reg.DeleteTree(kHkeyLocalMachine, ("SOFTWARE\\Classes\\" + key).c_str());
         }
     }
-    // A class entry's text, which must read the same under both class roots.
-    std::string entry(const std::string& sub) {
+    std::string entry(  // a class entry's text, the same under both class roots
+const std::string& sub) {
         const std::string path = sub.empty() ? cls : cls + "\\" + sub;
         const std::string fromRoot = text(kHkeyClassesRoot, path);
         EXPECT_EQ(text(kHkeyLocalMachine, "SOFTWARE\\Classes\\" + path), fromRoot) << path;
         return fromRoot;
     }
     void registerDoc(const std::string& exe, bool options, std::int32_t icon, const std::string& menu = "") {
-        reg.CreateEXEAssociation(exe, cls, "Karvo document", ext, menu, options, menu, options, menu, options, menu,
-                                 icon);
+        reg.CreateEXEAssociation(exe, cls, "Karvo document", ext, menu, options, menu, options, menu, options, menu, icon);
     }
     static std::vector<Variant> items(std::initializer_list<const char*> texts) { return {texts.begin(), texts.end()}; }
     bool exists(const std::string& sub) { return keyExists(kHkeyClassesRoot, cls + "\\" + sub); }
@@ -248,8 +237,7 @@ TEST_F(CRegistryAssociations, ARegistrationWritesEveryEntryAskedForUnderBothRoot
     RegistryArea::reg.DeleteTree(kHkeyClassesRoot, cls.c_str());
     RegistryArea::reg.DeleteTree(kHkeyLocalMachine, ("SOFTWARE\\Classes\\" + cls).c_str());
     registerDoc("k.exe", false, -1);
-    for (const char* absent : {"shell\\print", "shell\\add", "shell\\new", "DefaultIcon"})
-        EXPECT_FALSE(exists(absent)) << absent;
+    for (const char* absent : {"shell\\print", "shell\\add", "shell\\new", "DefaultIcon"}) EXPECT_FALSE(exists(absent)) << absent;
 }
 
 TEST_F(CRegistryAssociations, AFailingWriteStopsARegistrationAndAdditionalVerbsFollowOne) {

@@ -24,24 +24,15 @@ std::string uniqueArea() {
 
 RegistryService& backEnd(std::unique_ptr<RegistryService>& store, const std::string& file, std::string& skip) {
 #ifdef _WIN32
-    (void)store;
-    (void)file;
-    (void)skip;
+    (void)store, (void)file, (void)skip;
     return systemRegistry();
 #else
-    if (backEndName() == "wine")
-        skip = winePrefixMissing();
-    if (backEndName() == "wine" && skip.empty()) {
-        // The prefix is shared by the whole run; each test keeps to its own area in it.
-        store = openWineRegistry(testWinePrefix());
-    } else if (backEndName() == "helper") {
-        HelperCommand command;
-        command.argv = {(binaryDir() / "windows" / "reghelper").string(), file};
-        command.what = "the test store " + file;
-        store = openHelperRegistry(command);
-    } else {
+    if (backEndName() == "wine" && (skip = winePrefixMissing()).empty())
+        store = openWineRegistry(testWinePrefix());  // the run's prefix; each test keeps to its area
+    else if (backEndName() == "helper")
+        store = openHelperRegistry({{(binaryDir() / "windows" / "reghelper").string(), file}, {}, "the test store " + file, ""});
+    else
         store = openStore(file);
-    }
     return *store;
 #endif
 }
@@ -65,13 +56,11 @@ bool underWine() {
 RegistryArea::RegistryArea() : reg(backEnd(store, file, skip)), base(uniqueArea()) { area = create(""); }
 
 void RegistryArea::SetUp() {
-    if (!skip.empty())
-        GTEST_SKIP() << skip;
+    if (!skip.empty()) GTEST_SKIP() << skip;
 }
 
 RegistryArea::~RegistryArea() {
-    for (HKey h : made_)
-        reg.RegCloseKey(h);
+    for (HKey h : made_) reg.RegCloseKey(h);
     EXPECT_EQ(reg.DeleteTree(root, base.c_str()), kErrorSuccess);
     reg.RegDeleteKeyA(root, "Software\\Karvo Tests");  // only when no other run's area is left in it
 }
@@ -88,26 +77,23 @@ HKey RegistryArea::create(const std::string& sub, HKey parent, DWORD rights) {
 
 Strings RegistryArea::subKeys(HKey h) {
     Strings names;
-    std::string name;
-    for (DWORD i = 0; reg.EnumKeyRaw(h, i, name) == kErrorSuccess; ++i)
+    for (std::string name; reg.EnumKeyRaw(h, static_cast<DWORD>(names.size()), name) == kErrorSuccess;)
         names.push_back(name);
     return listed(names);
 }
 
 Strings RegistryArea::valueNames(HKey h) {
     Strings names;
-    std::string name;
     DWORD type = 0;
     Bytes data;
-    for (DWORD i = 0; reg.EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
+    for (std::string name; reg.EnumValueRaw(h, static_cast<DWORD>(names.size()), name, type, data) == kErrorSuccess;)
         names.push_back(name);
     return listed(names);
 }
 
 Strings RegistryArea::listed(Strings names) {
 #ifndef _WIN32
-    if (!underWine())
-        return names;
+    if (!underWine()) return names;
 #endif
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {

@@ -1,5 +1,4 @@
-// The store shared by several processes: a writer killed in the middle of a batch, the one-time
-// filling of a new store, an older store's file, and a store that cannot be opened.
+// The store's file: shared by processes, killed mid-batch, filled once, older, or unusable.
 #include "registry_area.h"
 
 #include <sqlite3.h>
@@ -15,11 +14,9 @@ namespace {
 
 using StoreTest = RegistryArea;
 
-// Runs body in a child process, whose exit status is 0 when body returns true.
-pid_t spawn(const std::function<bool()>& body) {
+pid_t spawn(const std::function<bool()>& body) {  // the child's status is 0 when body returns true
     const pid_t pid = fork();
-    if (pid == 0)
-        _exit(body() ? 0 : 1);
+    if (pid == 0) _exit(body() ? 0 : 1);
     return pid;
 }
 
@@ -29,8 +26,8 @@ int waitFor(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The values of a key as "name=first byte", in listing order.
-Strings valuesOf(RegistryService& s, HKey root, const char* path) {
+Strings valuesOf(  // "name=first byte", in listing order
+RegistryService& s, HKey root, const char* path) {
     HKey h = 0;
     Strings names;
     std::string name;
@@ -50,16 +47,13 @@ TEST_F(StoreTest, KilledBatchLeavesNoTrace) {
     const pid_t child = spawn([&] {
         auto s = openStore(file);
         const std::vector<std::uint8_t> blob(2000, 0x5A);
-        if (s->BeginBatch() != kErrorSuccess)
-            return false;
+        if (s->BeginBatch() != kErrorSuccess) return false;
         for (int i = 0;; ++i) {
             HKey k = 0;
-            s->RegCreateKeyExA(kHkeyCurrentUser, ("Batch\\Key" + std::to_string(i)).c_str(), 0, "", 0, 0x3F, nullptr,
-                               &k, nullptr);
+            s->RegCreateKeyExA(kHkeyCurrentUser, ("Batch\\Key" + std::to_string(i)).c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr);
             s->SetValueRaw(k, "data", kRegBinary, blob.data(), blob.size());
             s->RegCloseKey(k);
-            if (i == 3000 && write(ready[1], "x", 1) != 1)
-                return false;
+            if (i == 3000 && write(ready[1], "x", 1) != 1) return false;
         }
     });
     close(ready[1]);
@@ -91,8 +85,7 @@ TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
         ASSERT_EQ(r.BeginBatch(), kErrorSuccess);
         HKey h = 0;
         r.RegCreateKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, "", 0, 0x3F, nullptr, &h, nullptr);
-        // Counts the fillings: a second one would find the value and mark it.
-        DWORD type = 0;
+        DWORD type = 0;  // a second filling would find the count and mark it
         Bytes data;
         const std::uint8_t n = r.QueryValueRaw(h, "count", type, data) == kErrorSuccess ? 2 : 1;
         r.SetValueRaw(h, "count", kRegBinary, &n, 1);
@@ -103,8 +96,7 @@ TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
     std::vector<pid_t> children;
     for (int i = 0; i < 3; ++i)  // whoever opens the store finds it filled
         children.push_back(spawn([&] { return !valuesOf(*openStore(file), kHkeyLocalMachine, "SOFTWARE\\Filled").empty(); }));
-    for (pid_t p : children)
-        EXPECT_EQ(waitFor(p), 0);
+    for (pid_t p : children) EXPECT_EQ(waitFor(p), 0);
     auto s = openStore(file);
     setNewStoreInitializer(nullptr);
     EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "SOFTWARE\\Filled"), Strings{"count=1"});
@@ -118,21 +110,14 @@ TEST(StoreCreation, OlderStoreKeepsItsValuesAndTheirOrder) {
     const std::string file = (dir / "old.db").string();
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "PRAGMA journal_mode=WAL;"
-                           "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID;"
-                           "INSERT INTO meta VALUES('initialized', '1');"
-                           "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
-                           " name TEXT NOT NULL, uname TEXT NOT NULL);"
-                           "CREATE UNIQUE INDEX keys_by_name ON keys(parent, uname);"
-                           "INSERT INTO keys VALUES(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
-                           " (2, 0, 'HKEY_USERS', 'HKEY_USERS'), (3, 1, 'Old', 'OLD');"
-                           "CREATE TABLE vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL,"
-                           " type INTEGER NOT NULL, data BLOB NOT NULL);"
-                           "CREATE UNIQUE INDEX vals_by_name ON vals(key, uname);"
-                           "INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3, x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA journal_mode=WAL; CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL)"
+        " WITHOUT ROWID; INSERT INTO meta VALUES('initialized', '1'); CREATE TABLE keys(id INTEGER PRIMARY KEY"
+        " AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL); CREATE UNIQUE INDEX"
+        " keys_by_name ON keys(parent, uname); INSERT INTO keys VALUES(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'),"
+        " (2, 0, 'HKEY_USERS', 'HKEY_USERS'), (3, 1, 'Old', 'OLD'); CREATE TABLE vals(key INTEGER NOT NULL, name TEXT"
+        " NOT NULL, uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL); CREATE UNIQUE INDEX vals_by_name"
+        " ON vals(key, uname); INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3, x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 
     auto s = openStore(file);
@@ -150,7 +135,7 @@ TEST(StoreCreation, UnusableStoreFailsEveryCall) {
     for (const std::string& file : {dir.str(), (dir / "garbage.db").string(), (dir / "no\\dir/x/y.db").string()}) {
         auto s = openStore(file);
         HKey h = 0;
-        std::string name;
+        std::string name;  // every call fails, none crashes
         EXPECT_NE(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE", 0, kKeyRead, &h), kErrorSuccess) << file;
         EXPECT_NE(s->RegCreateKeyExA(kHkeyCurrentUser, "X", 0, "", 0, 0x3F, nullptr, &h, nullptr), kErrorSuccess);
         EXPECT_NE(s->EnumKeyRaw(kHkeyLocalMachine, 0, name), kErrorSuccess);
