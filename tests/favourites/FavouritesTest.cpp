@@ -21,17 +21,6 @@ namespace {
 
 QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
-TEST(FavouritesFile, NewFileIsTheHeadingLineAndIsNotOverwritten) {
-    test::TempDir dir;
-    const QString path = favouritesPath(q(dir.path()));
-    EXPECT_EQ(path, q(dir / "Favs.tlv"));
-    ASSERT_TRUE(ensureFavouritesFile(path));
-    EXPECT_EQ(test::readFile(dir / "Favs.tlv"), "Favorite Keys\r\n");
-    test::writeFile(dir / "Favs.tlv", "Mine\r\n");
-    ensureFavouritesFile(path);
-    EXPECT_EQ(test::readFile(dir / "Favs.tlv"), "Mine\r\n");
-}
-
 TEST(FavouritesFile, ReadAsWrittenAndSavedWholeWithCrLf) {
     test::TempDir dir;
     const QString path = q(dir / "Favs.tlv");
