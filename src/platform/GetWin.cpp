@@ -1,6 +1,7 @@
 #include "platform/GetWin.h"
 
 #include "registry/RegistryService.h"
+#include "registry/cRegistryPlatform.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,12 +36,11 @@ std::string programFolder() {
 #else
 
 std::string programFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && !exe.empty())
+    if (const fs::path exe = reg::platform::executablePath(); !exe.empty())
         return exe.parent_path().string();
     // No /proc (some Unix systems): the working folder is the best remaining guess, since the
     // program makes its own folder the working folder at start-up.
+    std::error_code ec;
     const fs::path here = fs::current_path(ec);
     return ec ? std::string() : here.string();
 }

@@ -121,9 +121,7 @@ RegistryFailureHandler& failureSlot() {
 #ifndef _WIN32
 
 std::string programFolderOfThisProcess() {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
+    return std::filesystem::path(platform::executablePath()).parent_path().string();
 }
 
 // A program in $PATH, as the shell would find it; "" when there is none.

@@ -65,20 +65,21 @@ std::string ansiToUtf8(const std::string& text) {
 
 #else
 
-std::string programBaseName() {
+std::string executablePath() {
 #ifdef __APPLE__
     std::uint32_t size = 0;
     _NSGetExecutablePath(nullptr, &size);
     std::vector<char> buffer(size + 1, '\0');
     if (_NSGetExecutablePath(buffer.data(), &size) != 0) return {};
-    return std::filesystem::path(buffer.data()).stem().string();
+    return buffer.data();
 #else
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return {};
-    return exe.stem().string();
+    return ec ? std::string() : exe.string();
 #endif
 }
+
+std::string programBaseName() { return std::filesystem::path(executablePath()).stem().string(); }
 
 std::string utf8ToAnsi(const std::string& text) { return text; }
 std::string ansiToUtf8(const std::string& text) { return text; }

@@ -9,6 +9,11 @@ namespace karvo::reg::platform {
 // The running program's executable file name without folder and extension ("" when unknown).
 std::string programBaseName();
 
+#ifndef _WIN32
+// The running program's executable file, as the system names it ("" when unknown).
+std::string executablePath();
+#endif
+
 // UTF-8 to the ANSI code page of the registry functions and back. Off Windows that code page is
 // UTF-8, so both return the text unchanged.
 std::string utf8ToAnsi(const std::string& text);
