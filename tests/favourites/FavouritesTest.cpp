@@ -48,17 +48,6 @@ TEST(ListHygiene, BlanksAndRepeatsGoFirstOccurrenceStays) {
     ClearBlanks(&list);
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.item(1)->text(), "y");
-
-    // The combo's file is appended to what it holds, cleaned as the list is, and saved whole.
-    test::TempDir dir;
-    test::writeFile(dir / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n ");
-    QComboBox combo;
-    combo.addItem("already");
-    Load_Combo(q(dir / "Favs.tlv"), &combo);
-    ClearBlanks2(&combo);
-    ClearDoubles2(&combo);
-    ASSERT_TRUE(Save_Combo(q(dir / "Out.tlv"), &combo));
-    EXPECT_EQ(test::readFile(dir / "Out.tlv"), "already\r\nFavorite Keys\r\nA\r\nB\r\n \r\n");
 }
 
 TEST(FavouritesCombo, TypingNeitherCompletesNorChoosesButTheListStillDoes) {
