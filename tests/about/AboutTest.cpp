@@ -1,5 +1,4 @@
-// The About box: its texts and layout, its links, the start of the system-information tool found
-// through two registry values, and the value reader against a registry that answers as told.
+// The About box, and its registry value reader against a registry that answers as told.
 #include "about/frmAbout.h"
 
 #include "FakeRegistry.h"

@@ -1,5 +1,4 @@
-// The main window: start-up, layout, the fields a key click fills, refresh, the favourite keys,
-// the other windows and shutdown.
+// The main window and its favourite keys, driven as a user would.
 #include "WindowFixture.h"
 
 #include "app/Pictures.h"

@@ -1,5 +1,4 @@
-// The backup folder and list, backup names, the registry editor's command lines and what its
-// outcome is reported as.
+// The backup folder and list, backup names, and the registry editor's command lines and outcomes.
 #include "backup/BackupList.h"
 #include "backup/Backups.h"
 

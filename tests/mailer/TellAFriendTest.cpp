@@ -1,6 +1,4 @@
-// The tell-a-friend window: what it opens with and the checks of the entries; then the SMTP session
-// against a scripted server on 127.0.0.1: every turn of the dialogue, replies in pieces and in
-// several lines, the message as sent, refusals, a hang-up, a refused connection, silence and Cancel.
+// The tell-a-friend window, and its SMTP sessions with a scripted server on 127.0.0.1.
 #include "MailerFixture.h"
 
 #include <QRegularExpression>
@@ -255,8 +253,7 @@ TEST_F(SmtpSession, TextBeyondAsciiGoesAsUtf8AndAWindowDeletedOnCloseOutlivesIts
     EXPECT_TRUE(raw.left(bodyStart).endsWith("\r\nContent-Type: text/plain;\tcharset=utf-8\r\n"
                                              "Content-Transfer-Encoding: quoted-printable\r\n\r\n"));
     const QString body = QString::fromUtf8(decodeQuotedPrintable(raw.mid(bodyStart)));
-    EXPECT_TRUE(body.startsWith("Hi Björn,\n\nI just wanted")) << body.toStdString();
-    EXPECT_TRUE(body.contains("recommend it to you.\n\nGrüße aus Köln\n.\n€ 5\n\nIt's easy"))
+    EXPECT_TRUE(body.startsWith("Hi Björn,\n") && body.endsWith("Have Fun There!\nZoë\n") &&
+                body.contains("recommend it to you.\n\nGrüße aus Köln\n.\n€ 5\n\nIt's easy"))
         << body.toStdString();
-    EXPECT_TRUE(body.endsWith("Have Fun There!\nZoë\n")) << body.toStdString();
 }

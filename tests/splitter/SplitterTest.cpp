@@ -1,5 +1,4 @@
-// The pane splitter: drag feedback, the border the bar keeps off, the grip's offset, flat bars, a
-// drag with the real mouse and a drag cut short.
+// The pane splitter, driven as its owner drives it and with the real mouse.
 #include "splitter/cSplitter.h"
 
 #include <QFrame>

@@ -1,6 +1,5 @@
-// A Wine user's backup, end to end, on the run's throw-away Wine prefix: the window backs a key up
-// through Wine's own regedit, the key is changed in Wine, the backup is restored, and Wine's own
-// reg shows the key as it was. An export Wine cannot write is a failure, whatever its status says.
+// A Wine user's backup and restore, end to end, on the run's throw-away Wine prefix, checked with
+// Wine's own reg.
 #include "../app/WindowFixture.h"
 
 #include "WinePrefix.h"
