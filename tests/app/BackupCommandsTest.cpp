@@ -29,14 +29,12 @@ protected:
 
 TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditor) {
     markTestKey();
-    EXPECT_EQ(text("txtFilename"), "Karvo_Test");
     press("cmdBackup");
     EXPECT_TRUE(messageMode());
     ASSERT_TRUE(editorsFinished());
     EXPECT_EQ(takeBoxes(boxes), Boxes{});
     EXPECT_EQ(text("lblMessage"), "Karvo_Test backup has been created");
     EXPECT_EQ(backups(), QStringList{"Karvo_Test_HKCU"});
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Change the key behind the program's back, then restore the backup: the backup held it all.
     reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test\\Alpha");
@@ -45,7 +43,6 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditor) {
     menu("mnuView_2");
     EXPECT_EQ(item->childCount(), 0);
     clickBackup("Karvo_Test_HKCU");
-    EXPECT_EQ(text("txtFilename"), "Karvo_Test_HKCU");
     press("cmdRestore");
     EXPECT_EQ(text("lblMessage"), "Restoring backup file Karvo_Test_HKCU");
     ASSERT_TRUE(editorsFinished());
