@@ -34,11 +34,8 @@ inline constexpr bool kSystemRegistry = true;
 #else
 inline constexpr bool kSystemRegistry = false;
 #endif
-// Where the Windows build's registry, run under Wine, answers otherwise than the store: it has no
-// batches, so changes apply one by one; the Win32 back end names a key by the path it was opened
-// with, not as stored; Wine's ANSI entry points refuse a path longer than 260 characters (Windows
-// takes key names up to 255 characters at any depth); and Wine lists values sorted by name
-// (Windows and the store in creation order), see valuesListed().
+// Where the Windows build's registry, under Wine, differs from the store: no batches; a key named
+// by the path it was opened with, not as stored; no path longer than 260 characters.
 inline constexpr bool kBatches = !kSystemRegistry;
 inline constexpr bool kStoredSpelling = !kSystemRegistry;
 inline const std::size_t kLongestKeyName = kSystemRegistry ? 259 - kK.size() + 17 : 255;
@@ -52,12 +49,7 @@ inline std::string otherCase(std::string s) {
 }
 // UTF-16LE bytes of UTF-8 text, without a terminating NUL (wz adds one).
 inline std::string w(std::string_view utf8) { return text::utf8ToUtf16le(utf8); }
-inline std::string bytes(std::initializer_list<int> list) {
-    std::string out;
-    for (int b : list)
-        out.push_back(static_cast<char>(b));
-    return out;
-}
+inline std::string bytes(std::initializer_list<int> list) { return {list.begin(), list.end()}; }
 inline std::string dwordBytes(std::uint32_t v) {
     return bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)});
 }
@@ -77,7 +69,6 @@ inline std::string regFile(const std::vector<std::string>& lines, bool unicode, 
         text += lines[i] + (i + 1 < lines.size() || finalEol ? eol : "");
     return unicode ? "\xFF\xFE" + w(text) : text;
 }
-inline std::string unicodeFile(const std::vector<std::string>& lines) { return regFile(lines, true); }
 inline std::string ansiFile(const std::vector<std::string>& lines) { return regFile(lines, false); }
 // What an export writes: the header of the format, then the lines.
 inline std::string exportFile(std::vector<std::string> lines, Format format = Format::Unicode5) {
@@ -98,29 +89,19 @@ inline std::string readable(const std::string& file) {
         return "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2));
     return file;
 }
-// A readable file with, under Wine, the values of each key in one fixed order (the line order).
+// Wine lists values sorted by name (Windows and the store in creation order): there the lines of
+// a file are compared in any order.
 inline std::string valuesListed(const std::string& text) {
     if (!kSystemRegistry)
         return text;
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line + "\n");
+    std::sort(lines.begin(), lines.end());
     std::string out;
-    std::vector<std::string> values;  // each with its continuation lines
-    const auto flush = [&] {
-        std::sort(values.begin(), values.end());
-        for (const std::string& v : values)
-            out += v;
-        values.clear();
-    };
-    for (std::size_t pos = 0, end; pos < text.size(); pos = end) {
-        end = std::min(text.find('\n', pos), text.size() - 1) + 1;
-        const std::string line = text.substr(pos, end - pos);
-        if (line.rfind("  ", 0) == 0 && !values.empty())
-            values.back() += line;
-        else if (line[0] == '"' || line[0] == '@')
-            values.push_back(line);
-        else
-            flush(), out += line;
-    }
-    flush();
+    for (const std::string& line : lines)
+        out += line;
     return out;
 }
 inline void expectFileEq(const std::string& expected, const std::string& actual) {
