@@ -49,6 +49,11 @@ protected:
         ASSERT_NE(nullptr, a) << action;
         a->trigger();
     }
+    // The command, with the user typing text into the one question it asks.
+    void answer(const char* action, const char* text) {
+        prompts.texts = {QString(text)};
+        trigger(action);
+    }
     QStringList valueRows() {
         auto* list = window.findChild<QTreeWidget*>("lvwValues");
         QStringList rows;
@@ -115,49 +120,42 @@ TEST_F(EditorWindow, NewValuesOfEachTypeAreNamedAndEdited) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.action);
-        prompts.texts = {QString(c.name)};  // the new value's name
-        trigger(c.action);
+        answer(c.action, c.name);  // the new value's name
         ASSERT_EQ(std::optional<std::string>(c.name), window.currentValue());
-        prompts.texts = {QString(c.typed)};
-        trigger("actModify");
+        answer("actModify", c.typed);
         EXPECT_EQ(value(cu("E"), c.name), Value(c.type, c.stored));
         EXPECT_TRUE(valueRows().contains(QString("%1|%2|%3").arg(c.name, typeName(c.type).c_str(), c.shown)));
     }
     EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
     // A number that does not fit is refused and the value kept.
     window.selectValue("d");
-    prompts.texts = {QString("1ffffffff")};
-    trigger("actModify");
+    answer("actModify", "1ffffffff");
     EXPECT_EQ(1u, boxes.shown.size());
     EXPECT_EQ(std::string("\xff\0\0\0", 4), data(cu("E"), "d"));
     // The unset default value becomes a string when given data.
     window.selectValue("");
-    prompts.texts = {QString("dflt")};
-    trigger("actModify");
+    answer("actModify", "dflt");
     EXPECT_EQ(wz("dflt"), data(cu("E"), ""));
 }
 
 TEST_F(EditorWindow, KeysAndValuesAreCreatedRenamedAndDeletedWithConfirmationFailuresShowTheReason) {
     touch(cu("R"));
     ASSERT_TRUE(window.navigateTo("HKCU\\R"));
-    prompts.texts = {QString("Made")};
-    trigger("actNewKey");
+    answer("actNewKey", "Made");
     EXPECT_EQ("New Key #1", prompts.offered.back());
     EXPECT_EQ("HKEY_CURRENT_USER\\R\\Made", window.currentKey().fullPath());
     setSz(cu("R\\Made\\Inner"), "v", "1");
-    prompts.texts = {QString("Renamed")};
-    trigger("actRename");
+    answer("actRename", "Renamed");
     EXPECT_FALSE(exists(cu("R\\Made")));
     EXPECT_EQ(wz("1"), data(cu("R\\Renamed\\Inner"), "v"));
     EXPECT_EQ("Computer\\HKEY_CURRENT_USER\\R\\Renamed", window.addressText());
     trigger("actCopyKeyName");
     EXPECT_EQ("HKEY_CURRENT_USER\\R\\Renamed", QGuiApplication::clipboard()->text());
-    boxes.answers = {platform::vbNo};
-    trigger("actDelete");
-    EXPECT_TRUE(exists(cu("R\\Renamed")));
-    boxes.answers = {platform::vbYes};
-    trigger("actDelete");
-    EXPECT_FALSE(exists(cu("R\\Renamed")));
+    for (const int said : {platform::vbNo, platform::vbYes}) {
+        boxes.answers = {said};
+        trigger("actDelete");
+        EXPECT_EQ(said == platform::vbNo, exists(cu("R\\Renamed")));
+    }
     EXPECT_EQ("HKEY_CURRENT_USER\\R", window.currentKey().fullPath());
     ASSERT_EQ(2u, boxes.shown.size());
     EXPECT_EQ("Confirm Key Delete", boxes.shown.back().caption);
@@ -166,8 +164,7 @@ TEST_F(EditorWindow, KeysAndValuesAreCreatedRenamedAndDeletedWithConfirmationFai
     set(cu("V"), "old", reg::kRegBinary, "\x09");
     ASSERT_TRUE(window.navigateTo("HKCU\\V"));
     window.selectValue("old");
-    prompts.texts = {QString("new")};
-    trigger("actRename");
+    answer("actRename", "new");
     EXPECT_EQ("\x09", data(cu("V"), "new"));
     EXPECT_EQ(std::optional<std::string>("new"), window.currentValue());
     boxes.answers = {platform::vbYes};
@@ -177,8 +174,7 @@ TEST_F(EditorWindow, KeysAndValuesAreCreatedRenamedAndDeletedWithConfirmationFai
     // The key disappears behind the window's back: the next change reports the store's error.
     window.selectValue("a");
     ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "V"));
-    prompts.texts = {QString("x")};
-    trigger("actModify");
+    answer("actModify", "x");
     EXPECT_TRUE(lastBox().contains("Error 2: The system cannot find the file specified.")) << lastBox().toStdString();
     trigger("actRefresh");  // F5 shows the nearest key that is left
     EXPECT_EQ("HKEY_CURRENT_USER", window.currentKey().fullPath());
@@ -217,9 +213,7 @@ TEST_F(EditorWindow, FindNextWithF3AndReopeningAtTheLastKey) {
     setSz(cu("Find\\One"), "x", "target data");
     touch(cu("Find\\Two\\target key"));
     ASSERT_TRUE(window.navigateTo("HKCU\\find"));
-    FindQuery q;
-    q.text = "TARGET";
-    prompts.query = q;
+    prompts.query = FindQuery{"TARGET"};
     trigger("actFind");
     EXPECT_EQ("HKEY_CURRENT_USER\\Find\\One", window.currentKey().fullPath());
     EXPECT_EQ(std::optional<std::string>("x"), window.currentValue());
