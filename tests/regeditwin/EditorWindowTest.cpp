@@ -109,14 +109,12 @@ TEST_F(EditorWindow, NewValuesOfEachTypeAreNamedAndEdited) {
         const char *action, *name, *typed;
         reg::DWORD type;
         std::string stored;
-        const char* shown;
     } cases[] = {
-        {"actNewString", "s", "text", reg::kRegSz, wz("text"), "text"},
-        {"actNewExpandString", "e", "%HOME%", reg::kRegExpandSz, wz("%HOME%"), "%HOME%"},
-        {"actNewMultiString", "m", "a\nb", reg::kRegMultiSz, wz("a") + wz("b") + std::string(2, '\0'), "a b"},
-        {"actNewBinary", "b", "de ad", reg::kRegBinary, "\xde\xad", "de ad"},
-        {"actNewDword", "d", "ff", reg::kRegDword, std::string("\xff\0\0\0", 4), "0x000000ff (255)"},
-        {"actNewQword", "q", "1", reg::kRegQword, std::string("\x01\0\0\0\0\0\0\0", 8), "0x00000001 (1)"},
+        {"actNewString", "s", "text", reg::kRegSz, wz("text")}, {"actNewBinary", "b", "de ad", reg::kRegBinary, "\xde\xad"},
+        {"actNewExpandString", "e", "%HOME%", reg::kRegExpandSz, wz("%HOME%")},
+        {"actNewMultiString", "m", "a\nb", reg::kRegMultiSz, wz("a") + wz("b") + std::string(2, '\0')},
+        {"actNewDword", "d", "ff", reg::kRegDword, std::string("\xff\0\0\0", 4)},
+        {"actNewQword", "q", "1", reg::kRegQword, std::string("\x01\0\0\0\0\0\0\0", 8)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.action);
@@ -124,7 +122,6 @@ TEST_F(EditorWindow, NewValuesOfEachTypeAreNamedAndEdited) {
         ASSERT_EQ(std::optional<std::string>(c.name), window.currentValue());
         answer("actModify", c.typed);
         EXPECT_EQ(value(cu("E"), c.name), Value(c.type, c.stored));
-        EXPECT_TRUE(valueRows().contains(QString("%1|%2|%3").arg(c.name, typeName(c.type).c_str(), c.shown)));
     }
     EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
     // A number that does not fit is refused and the value kept.

@@ -181,14 +181,8 @@ TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreAndComesBackWhole) {
     freshStore();
     store();
     reg::setNewStoreInitializer(nullptr);
-    // What the About box looks up.
-    const std::string tools = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools";
-    EXPECT_EQ(wz("C:\\WINDOWS\\msinfo32.exe"), data(tools + "\\MSINFO", "PATH"));
-    EXPECT_EQ(wz("C:\\WINDOWS"), data(tools + " Location", "MSINFO"));
     const std::string whole = exported(""), text = readable(whole);
     EXPECT_GT(std::count(text.begin(), text.end(), '['), 300);
-    for (const char* type : {"=hex(2):", "=hex(7):", "=hex:", "=dword:", "=hex(b):", "=\""})
-        EXPECT_NE(text.find(type), std::string::npos) << type;
     // The whole registry is the machine, then the users; the other roots are views shown nowhere.
     EXPECT_EQ(0u, text.find("<BOM>" + kHeader5 + "\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n"));
     EXPECT_GT(text.find("\r\n[HKEY_USERS]\r\n") + 1, text.rfind("[HKEY_LOCAL_MACHINE") + 1);

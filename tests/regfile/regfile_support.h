@@ -1,5 +1,5 @@
-// Shared helpers of the .reg tests: file bytes, a private store per test, and a store wrapper
-// that counts or breaks single registry calls.
+// Shared helpers of the .reg tests: file bytes, a private store per test, and a store wrapper that
+// counts or breaks single registry calls.
 #pragma once
 
 #include "TestStore.h"
@@ -123,30 +123,12 @@ public:
         return ++creates, in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
     }
     LONG RegCloseKey(HKey k) override { return ++closes, in_.RegCloseKey(k); }
-    LONG RegQueryValueExA(HKey k, const char* n, DWORD* r, DWORD* t, U8* d, DWORD* c) override {
-        return in_.RegQueryValueExA(k, n, r, t, d, c);
-    }
-    LONG RegSetValueExA(HKey k, const char* n, DWORD r, DWORD t, const U8* d, DWORD c) override {
-        return in_.RegSetValueExA(k, n, r, t, d, c);
-    }
-    LONG RegDeleteKeyA(HKey k, const char* s) override { return in_.RegDeleteKeyA(k, s); }
     LONG RegDeleteValueA(HKey k, const char* n) override { return in_.RegDeleteValueA(k, n); }
-    LONG RegEnumKeyA(HKey k, DWORD i, char* n, DWORD c) override { return in_.RegEnumKeyA(k, i, n, c); }
-    LONG RegEnumValueA(HKey k, DWORD i, char* n, DWORD* nc, DWORD* r, DWORD* t, U8* d, DWORD* dc) override {
-        return in_.RegEnumValueA(k, i, n, nc, r, t, d, dc);
-    }
-    LONG RegQueryInfoKeyA(HKey k, char* c, DWORD* cc, DWORD* r, DWORD* sk, DWORD* msk, DWORD* mc, DWORD* v,
-                          DWORD* mvn, DWORD* mv, DWORD* sd, void* ft) override {
-        return in_.RegQueryInfoKeyA(k, c, cc, r, sk, msk, mc, v, mvn, mv, sd, ft);
-    }
     LONG EnumKeyRaw(HKey k, DWORD i, std::string& n) override { return in_.EnumKeyRaw(k, i, n); }
     LONG EnumValueRaw(HKey k, DWORD i, std::string& n, DWORD& t, std::vector<U8>& d) override {
         std::string path;
         const bool refused = !unreadable.empty() && in_.KeyPath(k, path) && path.find(unreadable) != std::string::npos;
         return refused ? reg::kErrorCantRead : in_.EnumValueRaw(k, i, n, t, d);
-    }
-    LONG QueryValueRaw(HKey k, const std::string& n, DWORD& t, std::vector<U8>& d) override {
-        return in_.QueryValueRaw(k, n, t, d);
     }
     LONG SetValueRaw(HKey k, const std::string& n, DWORD t, const U8* d, std::size_t s) override {
         const LONG rc = onSet ? onSet(++sets) : (++sets, reg::kErrorSuccess);
@@ -157,6 +139,18 @@ public:
     LONG BeginBatch() override { return ++begins, batches ? in_.BeginBatch() : reg::kErrorNotSupported; }
     LONG CommitBatch() override { return ++commits, in_.CommitBatch(); }
     LONG RollbackBatch() override { return ++rollbacks, in_.RollbackBatch(); }
+    // The .reg code makes none of these calls.
+    LONG RegQueryValueExA(HKey, const char*, DWORD*, DWORD*, U8*, DWORD*) override { return unused(); }
+    LONG RegSetValueExA(HKey, const char*, DWORD, DWORD, const U8*, DWORD) override { return unused(); }
+    LONG RegDeleteKeyA(HKey, const char*) override { return unused(); }
+    LONG RegEnumKeyA(HKey, DWORD, char*, DWORD) override { return unused(); }
+    LONG RegEnumValueA(HKey, DWORD, char*, DWORD*, DWORD*, DWORD*, U8*, DWORD*) override { return unused(); }
+    LONG RegQueryInfoKeyA(HKey, char*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*,
+                          void*) override {
+        return unused();
+    }
+    LONG QueryValueRaw(HKey, const std::string&, DWORD&, std::vector<U8>&) override { return unused(); }
+    static LONG unused() { return ADD_FAILURE() << "an unexpected registry call", reg::kErrorNotSupported; }
     bool batches = true;
     std::string unreadable;          // values of keys whose path holds this cannot be read
     std::function<LONG(int)> onSet;  // given the number of the SetValueRaw call
