@@ -93,11 +93,11 @@ TEST_F(EditorStore, PathsResolveToTheStoredSpellingValuesListDefaultFirstThenByN
     const auto partly = parseKeyPath("HKCU\\software\\karvo test\\missing\\deeper");
     EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Karvo Test", resolveExisting(store(), *partly, &complete).fullPath());
     EXPECT_FALSE(complete);
-    setSz(cu + "K", "beta", "2");
-    setSz(cu + "K", "Alpha", "1");
-    EXPECT_EQ((std::vector<std::string>{"<unset>", "Alpha", "beta"}), names(hkcu({"K"})));
+    setSz(cu + "K", "Beta", "2");
+    setSz(cu + "K", "alpha", "1");
+    EXPECT_EQ((std::vector<std::string>{"<unset>", "alpha", "Beta"}), names(hkcu({"K"})));
     setSz(cu + "K", "", "d");
-    EXPECT_EQ((std::vector<std::string>{"", "Alpha", "beta"}), names(hkcu({"K"})));
+    EXPECT_EQ((std::vector<std::string>{"", "alpha", "Beta"}), names(hkcu({"K"})));
     EXPECT_EQ("d", displayData(listValues(store(), hkcu({"K"}))[0]));
 }
 
