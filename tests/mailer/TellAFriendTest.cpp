@@ -133,13 +133,12 @@ TEST_F(SmtpSession, DeliversTheMessageExactlyAndClosesTheWindow) {
                                        "DATA / Receiving Welcome Message", "<message> / Sending Mail . . .",
                                        "QUIT / Message Sent"}));
 
-    static const QRegularExpression date(
-        "\r\nDate: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d\\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-        "\\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r\n");
-    static const QRegularExpression id("\r\nMessage-ID: <[0-9a-f-]{36}@mail\\.tolvane\\.example>\r\n");
+    // The date and the id change with every message; the date's own form is checked on its own.
+    static const QRegularExpression changing("\r\nDate: [^\r\n]+ [+-]\\d{4}\r\n"
+                                             "Message-ID: <[0-9a-f-]{36}@mail\\.tolvane\\.example>\r\n");
     QString text = QString::fromLatin1(server.message);
-    EXPECT_TRUE(text.contains(date) && text.contains(id)) << server.message.toStdString();
-    text.replace(date, "\r\nDate: *\r\n").replace(id, "\r\nMessage-ID: *\r\n");
+    EXPECT_TRUE(text.contains(changing)) << server.message.toStdString();
+    text.replace(changing, "\r\nDate: *\r\nMessage-ID: *\r\n");
     // The header exactly; of the body its lines as sent: the entries in place, dots doubled, a long
     // line wrapped at 998 and no line end after the sender's name.
     const QString header = "From: <ann@a.example>\r\nTo: bob@b.example\r\n"
