@@ -32,8 +32,6 @@ mkdir -p "$home"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$root/usr/share/applications/karvo.desktop"
 fi
-[ "$(head -c 4 "$root/usr/share/icons/hicolor/48x48/apps/karvo.png" | tail -c 3)" = PNG ] ||
-    fail "the 48 px icon is no PNG"
 
 env -u KARVO_REGISTRY -u KARVO_WINDIR -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
     "$root/usr/bin/karvo" >"$work/karvo.log" 2>&1 &
@@ -50,11 +48,8 @@ done
 [ ! -e "$root/usr/lib/karvo/Favs.tlv" ] || fail "favourites written beside the installed program"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
-pid=""
 
 # The installed editor works from its Windows folder on the same user's registry.
-(cd "$mine" && HOME="$home" env -u KARVO_REGISTRY -u XDG_DATA_HOME \
-    "$root/usr/lib/karvo/windows/regedit" /e Software_HKCU.reg 'HKEY_CURRENT_USER\Software') ||
-    fail "installed regedit cannot export"
-[ -s "$mine/Software_HKCU.reg" ] || fail "no export written"
+(cd "$mine" && HOME="$home" env -u KARVO_REGISTRY -u XDG_DATA_HOME "$root/usr/lib/karvo/windows/regedit" \
+    /e Software_HKCU.reg 'HKEY_CURRENT_USER\Software') && [ -s "$mine/Software_HKCU.reg" ] || fail "installed regedit"
 echo "package ok: $(basename "$deb")"
