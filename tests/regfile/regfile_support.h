@@ -78,16 +78,12 @@ inline std::string exportFile(std::vector<std::string> lines, Format format = Fo
 
 // The line number in "name:LINE: problem", or 0.
 inline int failingLine(const Result& r, const std::string& name = "test.reg") {
-    if (r.message.rfind(name + ":", 0) != 0)
-        return 0;
-    return std::atoi(r.message.c_str() + name.size() + 1);
+    return r.message.rfind(name + ":", 0) == 0 ? std::atoi(r.message.c_str() + name.size() + 1) : 0;
 }
 
 // Shows a 5.00 file as readable text when a comparison fails.
 inline std::string readable(const std::string& file) {
-    if (file.rfind("\xFF\xFE", 0) == 0)
-        return "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2));
-    return file;
+    return file.rfind("\xFF\xFE", 0) == 0 ? "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2)) : file;
 }
 // Wine lists values sorted by name (Windows and the store in creation order): there the lines of
 // a file are compared in any order.
@@ -115,9 +111,7 @@ class Forwarding : public reg::RegistryService {
 public:
     explicit Forwarding(reg::RegistryService& inner) : in_(inner) {}
     using U8 = std::uint8_t;
-    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override {
-        return in_.RegOpenKeyExA(k, s, o, a, r);
-    }
+    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override { return in_.RegOpenKeyExA(k, s, o, a, r); }
     LONG RegCreateKeyExA(HKey k, const char* s, DWORD res, const char* c, DWORD o, DWORD a,
                          const reg::SecurityAttributes* sa, HKey* r, DWORD* d) override {
         return ++creates, in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
@@ -145,8 +139,7 @@ public:
     LONG RegDeleteKeyA(HKey, const char*) override { return unused(); }
     LONG RegEnumKeyA(HKey, DWORD, char*, DWORD) override { return unused(); }
     LONG RegEnumValueA(HKey, DWORD, char*, DWORD*, DWORD*, DWORD*, U8*, DWORD*) override { return unused(); }
-    LONG RegQueryInfoKeyA(HKey, char*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*,
-                          void*) override {
+    LONG RegQueryInfoKeyA(HKey, char*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, void*) override {
         return unused();
     }
     LONG QueryValueRaw(HKey, const std::string&, DWORD&, std::vector<U8>&) override { return unused(); }
