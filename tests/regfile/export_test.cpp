@@ -147,29 +147,27 @@ TEST_F(RegTest, AFailedExportWritesNothingAndLeavesTheOldFileASuccessfulOneRepla
         EXPECT_EQ(r.message.find_first_of("\r\n"), std::string::npos) << r.message;
         EXPECT_EQ(0, filesInOut()) << key;
     }
-    const Result r = exportRegFile(store(), (dir / "no such folder" / "out.reg").string(), kK + "\\Gone",
-                                   Format::Unicode5);
+    const Result r = exportRegFile(store(), (dir / "no such folder" / "out.reg").string(), kK + "\\Gone", Format::Unicode5);
     EXPECT_NE(r.message.find("out.reg"), std::string::npos) << r.message;
     EXPECT_FALSE(fs::exists(dir / "no such folder"));
-    karvo::test::writeFile(out, std::string(100000, 'x'));
+    writeFile(out, std::string(100000, 'x'));
     EXPECT_FALSE(exportRegFile(store(), out.string(), kK + "\\missing", Format::Unicode5).ok);
-    EXPECT_EQ(std::string(100000, 'x'), karvo::test::readFile(out));
+    EXPECT_EQ(std::string(100000, 'x'), readFile(out));
     for (const Format format : {Format::Unicode5, Format::Regedit4}) {
         ASSERT_TRUE(exportRegFile(store(), out.string(), kK + "\\Gone", format).ok);
-        expectFileEq(exportFile({"", "[" + kK + "\\Gone]", "\"v\"=dword:00000001", ""}, format),
-                     karvo::test::readFile(out));
+        expectFileEq(exportFile({"", "[" + kK + "\\Gone]", "\"v\"=dword:00000001", ""}, format), readFile(out));
         EXPECT_EQ(1, filesInOut());  // no temporary left over
     }
     // Reading fails part-way, after much has been written.
     for (int i = 0; i < 200; ++i)
         set(kK + "\\Gone\\a", "v" + std::to_string(i), reg::kRegBinary, std::string(5000, 'Z'));
     setSz(kK + "\\Gone\\b Broken", "v", "x");
-    const std::string old = karvo::test::readFile(out);
+    const std::string old = readFile(out);
     Forwarding failing(store());
     failing.unreadable = "Broken";
     const Result broken = exportRegFile(failing, out.string(), kK + "\\Gone", Format::Unicode5);
     EXPECT_NE(broken.message.find("b Broken"), std::string::npos) << broken.message;
-    EXPECT_EQ(old, karvo::test::readFile(out));
+    EXPECT_EQ(old, readFile(out));
     EXPECT_EQ(1, filesInOut());
 }
 

@@ -24,6 +24,8 @@ namespace karvo::regfile::test {
 using reg::DWORD;
 using reg::HKey;
 using reg::LONG;
+using karvo::test::readFile;
+using karvo::test::writeFile;
 using karvo::test::wz;
 
 // The tests' own key. On Windows it lies in the system's registry (under Wine, the test run's
