@@ -17,9 +17,8 @@ std::string range(int from, int to) {
 }
 
 TEST_F(RegTest, LayoutKeysSortedValuesInCreationOrderNamesRawInKeys) {
-    touch(kK + "\\Subkey2\\Empty");
-    touch(kK + "\\Subkey1 [x] ;#=\"");
-    touch(kK + "\\https://winehq.org");
+    for (const char* key : {"\\Subkey2\\Empty", "\\Subkey1 [x] ;#=\"", "\\https://winehq.org"})
+        touch(kK + key);
     setSz(kK, "Value 2", "I was added first!");
     setSz(kK, "Value 1", "I was added second!");
     setSz(kK, "Value 2", "overwritten in place");

@@ -19,8 +19,6 @@ struct ValidCase {
     std::vector<std::string> body;  // lines after the header and "[K]"
     std::vector<Expect> expect;
     Variant variant = Variant::Both;
-    bool finalEol = true;
-    std::string eol = "\r\n";
 };
 
 const DWORD kDw = reg::kRegDword, kBin = reg::kRegBinary, kSz = reg::kRegSz, kExp = reg::kRegExpandSz,
@@ -55,7 +53,7 @@ const std::vector<ValidCase>& validCases() {
          {{"C1", kBin, bytes({1, 2, 3})}, {"C3", kBin, bytes({0x5c, 5})}, {"C5", kBin, bytes({1, 2})},
           {"C6", kBin, bytes({7, 8})}, {"C7", kBin, bytes({1, 2, 3})}, {"After", kDw, dwordBytes(1)}}},
         {"hex data continuing into blank and comment lines at the end of the file",
-         {R"("Wine2"=hex(0):56,\)", "", ";comment"}, {{"Wine2", reg::kRegNone, "V"}}, Variant::Both, false},
+         {R"("Wine2"=hex(0):56,\)", "", ";comment"}, {{"Wine2", reg::kRegNone, "V"}}},
         {"string types from ANSI bytes are widened and terminated",
          {R"("S7a"=hex(7):4c,69,6e,65)", R"("S7c"=hex(7):4c,69,6e,65,00)", R"("S7d"=hex(7):4c,69,6e,65,00,00)",
           R"("P1"=hex(2):25,50,41,54,48,25)", R"("H"=hex(2):\)", "  25,48,4f,4d,45,25,00",
@@ -76,24 +74,24 @@ const std::vector<ValidCase>& validCases() {
           R"("D4"=- ;comment)", R"("Missing"=-)", R"("R"="text")", R"("R"=dword:5)"},
          {{"D1", std::nullopt, ""}, {"D3", std::nullopt, ""}, {"D4", std::nullopt, ""}, {"Keep", kSz, wz("x")},
           {"R", kDw, dwordBytes(5)}}},
-        {"LF line ends", {"", R"("a"=hex:01,\)", "", "  02", R"("b"="x")"},
-         {{"a", kBin, bytes({1, 2})}, {"b", kSz, wz("x")}}, Variant::Both, false, "\n"},
-        {"CR line ends", {"", R"("a"=hex:01,\)", "", "  02", R"("b"="x")"},
-         {{"a", kBin, bytes({1, 2})}, {"b", kSz, wz("x")}}, Variant::Both, true, "\r"},
     };
     return cases;
 }
 
+// Each in both encodings, with each kind of line end, and with and without one after the last line.
 TEST_F(RegTest, EveryValidCaseGivesExactlyItsResult) {
     for (const ValidCase& c : validCases()) {
-        for (bool unicode : {true, false}) {
+        for (int run = 0; run < 12; ++run) {
+            const bool unicode = run < 6, finalEol = run % 2;
+            const std::string eol = run / 2 % 3 == 0 ? "\r\n" : run / 2 % 3 == 1 ? "\n" : "\r";
             if (c.variant == (unicode ? Variant::Ansi : Variant::Unicode))
                 continue;
-            SCOPED_TRACE(std::string(c.label) + (unicode ? " (5.00, UTF-16)" : " (REGEDIT4, 8-bit)"));
+            SCOPED_TRACE(std::string(c.label) + (unicode ? " (5.00, UTF-16)" : " (REGEDIT4, 8-bit)") + " line ends " +
+                         hexOf(eol) + (finalEol ? "" : ", none after the last line"));
             std::vector<std::string> lines{unicode ? kHeader5 : "REGEDIT4", "[" + kK + "]"};
             lines.insert(lines.end(), c.body.begin(), c.body.end());
             freshStore();
-            const Result r = import(regFile(lines, unicode, c.eol, c.finalEol));
+            const Result r = import(regFile(lines, unicode, eol, finalEol));
             ASSERT_TRUE(r.ok) << r.message;
             for (const Expect& e : c.expect) {
                 const auto v = value(e.key.empty() ? kK : kK + "\\" + e.key, e.name);
