@@ -43,18 +43,17 @@ protected:
         ASSERT_NE(nullptr, a) << action;
         a->trigger();
     }
-    // The command, with the user typing text into the one question it asks.
-    void answer(const char* action, const char* text) {
-        prompts.texts = {QString(text)};
+    // The command, with the user typing text (or choosing a file) at the one question it asks.
+    void answer(const char* action, const QString& text) {
+        prompts.texts = prompts.files = {text};
         trigger(action);
     }
     QStringList valueRows() {
         auto* list = window.findChild<QTreeWidget*>("lvwValues");
         QStringList rows;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* it = list->topLevelItem(i);
-            rows << it->text(0) + "|" + it->text(1) + "|" + it->text(2);
-        }
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            rows << QStringList{list->topLevelItem(i)->text(0), list->topLevelItem(i)->text(1),
+                                list->topLevelItem(i)->text(2)}.join("|");
         return rows;
     }
     QString lastBox() const { return boxes.shown.empty() ? QString() : boxes.shown.back().text; }
@@ -171,22 +170,18 @@ TEST_F(EditorWindow, ExportAndImportGoThroughTheFileMenuABadFileChangesNothing) 
     setSz(cu("X\\Sub"), "s", "text");
     ASSERT_TRUE(window.navigateTo("HKCU\\X"));
     const QString file = QString::fromStdString((dir / "x.reg").string());
-    prompts.files = {file};
-    trigger("actExport");
+    answer("actExport", file);
     EXPECT_TRUE(boxes.shown.empty()) << lastBox().toStdString();
-    const std::string exported = test::readFile(dir / "x.reg");
-    EXPECT_NE(std::string::npos, exported.find(text::utf8ToUtf16le("[HKEY_CURRENT_USER\\X\\Sub]")));
+    EXPECT_NE(std::string::npos, test::readFile(dir / "x.reg").find(text::utf8ToUtf16le("[HKEY_CURRENT_USER\\X\\Sub]")));
     ASSERT_EQ(reg::kErrorSuccess, store().DeleteTree(reg::kHkeyCurrentUser, "X"));
     trigger("actRefresh");
-    prompts.files = {file};
-    trigger("actImport");
+    answer("actImport", file);
     EXPECT_EQ(wz("text"), data(cu("X\\Sub"), "s"));
     ASSERT_EQ(1u, boxes.shown.size());               // the note that it worked
     EXPECT_TRUE(window.navigateTo("HKCU\\X\\Sub"));  // the tree shows the imported keys
     const auto bad = dir / "bad.reg";
     test::writeFile(bad, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X\\Sub]\r\n\"s\"=\"2\"\r\n\"new\"=dword:nothex\r\n");
-    prompts.files = {QString::fromStdString(bad.string())};
-    trigger("actImport");
+    answer("actImport", QString::fromStdString(bad.string()));
     ASSERT_EQ(2u, boxes.shown.size());
     EXPECT_TRUE(lastBox().contains("bad.reg")) << lastBox().toStdString();
     EXPECT_EQ(wz("text"), data(cu("X\\Sub"), "s"));
@@ -202,8 +197,7 @@ TEST_F(EditorWindow, FindNextWithF3AndReopeningAtTheLastKey) {
     ASSERT_TRUE(window.navigateTo("HKCU\\find"));
     prompts.query = FindQuery{"TARGET"};
     trigger("actFind");
-    EXPECT_EQ("HKEY_CURRENT_USER\\Find\\One", window.currentKey().fullPath());
-    EXPECT_EQ(std::optional<std::string>("x"), window.currentValue());
+    EXPECT_EQ("HKEY_CURRENT_USER\\Find\\One|x", window.currentKey().fullPath() + "|" + window.currentValue().value_or(""));
     auto* f3 = window.findChild<QAction*>("actFindNext");
     EXPECT_EQ(QKeySequence(Qt::Key_F3), f3->shortcut());
     f3->trigger();

@@ -95,8 +95,8 @@ TEST_F(RegTest, EveryValidCaseGivesExactlyItsResult) {
             ASSERT_TRUE(r.ok) << r.message;
             for (const Expect& e : c.expect) {
                 const auto v = value(e.key.empty() ? kK : kK + "\\" + e.key, e.name);
-                EXPECT_EQ(e.type ? hexOf(dwordBytes(*e.type) + e.data) : "none", v ? hexOf(dwordBytes(v->first) + v->second) : "none")
-                    << "value \"" << e.name.substr(0, 40) << "\"";
+                const std::string got = v ? hexOf(dwordBytes(v->first) + v->second) : "none";
+                EXPECT_EQ(e.type ? hexOf(dwordBytes(*e.type) + e.data) : "none", got) << "value " << e.name.substr(0, 40);
             }
         }
     }
@@ -225,7 +225,8 @@ TEST_F(Seeded, EveryBadLineIsNamedAndNothingBeforeItIsApplied) {
             std::vector<std::string> lines{unicode ? kHeader5 : "REGEDIT4"};
             lines.insert(lines.end(), start.begin(), start.end());
             lines.push_back(bad);
-            expectRefused(regFile(lines, unicode), static_cast<int>(start.size() + 2 + std::count(bad.begin(), bad.end(), '\n')));
+            const auto named = start.size() + 2 + static_cast<std::size_t>(std::count(bad.begin(), bad.end(), '\n'));
+            expectRefused(regFile(lines, unicode), static_cast<int>(named));
         }
     }
     // Whole files: a value before any key; encodings that are not read; a key name of 200 characters
@@ -258,8 +259,9 @@ TEST_F(Seeded, ARegistryFailureRollsBackAndNamesTheLineOneBatchOneHandlePerKey) 
     EXPECT_EQ(snapshot(), before_);
     Forwarding service(store());
     service.onSet = [](int n) { return n == 3 ? reg::kErrorAccessDenied : reg::kErrorSuccess; };
-    const Result r = importRegBytes(service, ansiFile({"REGEDIT4", "[-" + kK + "\\Subkey2a]", "[" + kK + "\\New]", R"("a"=dword:1)",
-                                                       R"("b"=dword:2)", "[" + kK + "]", R"("Before"="changed")"}), "test.reg");
+    const Result r = importRegBytes(service, ansiFile({"REGEDIT4", "[-" + kK + "\\Subkey2a]", "[" + kK + "\\New]",
+                                                       R"("a"=dword:1)", R"("b"=dword:2)", "[" + kK + "]",
+                                                       R"("Before"="changed")"}), "test.reg");
     ASSERT_FALSE(r.ok);
     EXPECT_EQ(failingLine(r), 7) << r.message;
     EXPECT_NE(r.message.find("\"Before\""), std::string::npos) << r.message;
@@ -279,8 +281,9 @@ TEST_F(Seeded, ARegistryFailureRollsBackAndNamesTheLineOneBatchOneHandlePerKey) 
                         std::to_string(v) + "\"=hex:00,01,02");
     Forwarding counted(store());
     ASSERT_TRUE(importRegBytes(counted, regFile(lines, true), "test.reg").ok);
-    EXPECT_EQ(std::vector<int>({3, 3, 150, 1, kBatches ? 1 : 0, 0}), std::vector<int>({counted.creates, counted.closes,
-                                                                   counted.sets, counted.begins, counted.commits, counted.rollbacks}));
+    EXPECT_EQ(std::vector<int>({3, 3, 150, 1, kBatches ? 1 : 0, 0}),
+              std::vector<int>({counted.creates, counted.closes, counted.sets, counted.begins, counted.commits,
+                                counted.rollbacks}));
 }
 
 TEST_F(RegTest, LongFilesAcrossReadChunksKeepEveryValueAndLineCount) {

@@ -4,7 +4,6 @@
 
 #include "TestStore.h"
 #include "regfile/RegFile.h"
-#include "registry/RegistryService.h"
 #include "registry/TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include <cctype>
 #include <functional>
 #include <initializer_list>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -113,7 +111,9 @@ class Forwarding : public reg::RegistryService {
 public:
     explicit Forwarding(reg::RegistryService& inner) : in_(inner) {}
     using U8 = std::uint8_t;
-    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override { return in_.RegOpenKeyExA(k, s, o, a, r); }
+    LONG RegOpenKeyExA(HKey k, const char* s, DWORD o, DWORD a, HKey* r) override {
+        return in_.RegOpenKeyExA(k, s, o, a, r);
+    }
     LONG RegCreateKeyExA(HKey k, const char* s, DWORD res, const char* c, DWORD o, DWORD a,
                          const reg::SecurityAttributes* sa, HKey* r, DWORD* d) override {
         return ++creates, in_.RegCreateKeyExA(k, s, res, c, o, a, sa, r, d);
@@ -141,7 +141,8 @@ public:
     LONG RegDeleteKeyA(HKey, const char*) override { return unused(); }
     LONG RegEnumKeyA(HKey, DWORD, char*, DWORD) override { return unused(); }
     LONG RegEnumValueA(HKey, DWORD, char*, DWORD*, DWORD*, DWORD*, U8*, DWORD*) override { return unused(); }
-    LONG RegQueryInfoKeyA(HKey, char*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, void*) override {
+    LONG RegQueryInfoKeyA(HKey, char*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*,
+                          void*) override {
         return unused();
     }
     LONG QueryValueRaw(HKey, const std::string&, DWORD&, std::vector<U8>&) override { return unused(); }
