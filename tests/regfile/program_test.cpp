@@ -36,7 +36,7 @@ protected:
     std::string out;
 };
 
-TEST_F(ProgramTest, ExportsAKeyOfTheDefaultRegistryHoweverTheArgumentsArrive) {
+TEST_F(ProgramTest, ExportsAndImportsHoweverTheArgumentsArriveFailuresSayWhyOnOneLine) {
     ASSERT_EQ(0, regedit({"/e", "cp.reg", "HKEY_CURRENT_USER\\Control Panel"})) << out;
     EXPECT_EQ("", out);
     const std::string text = readable(file("cp.reg"));
@@ -49,9 +49,7 @@ TEST_F(ProgramTest, ExportsAKeyOfTheDefaultRegistryHoweverTheArgumentsArrive) {
     EXPECT_EQ(file("cp.reg"), file("quoted.reg"));
     ASSERT_EQ(0, regedit({"/A", "old.reg", "HKEY_CURRENT_USER\\Control Panel"}));
     EXPECT_EQ(0u, file("old.reg").find("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel]\r\n"));
-}
-
-TEST_F(ProgramTest, ImportsSilentlyAllOrNothingAndFailuresSayWhyOnOneLine) {
+    // Imports are silent and all or nothing; a failure says why on one line.
     const std::string key = "HKEY_CURRENT_USER\\Software\\Karvo Test";
     writeFile(dir / "work" / "My Backup.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"restored\""}));
     ASSERT_EQ(0, regedit({"/s", "My", "Backup.reg"})) << out;  // an unquoted name with a blank
