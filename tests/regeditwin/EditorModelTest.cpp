@@ -11,38 +11,28 @@ using karvo::test::wz;
 
 namespace {
 
-KeyRef hkcu(std::vector<std::string> parts = {}) {
-    return {reg::kHkeyCurrentUser, "HKEY_CURRENT_USER", std::move(parts)};
-}
+KeyRef hkcu(std::vector<std::string> parts = {}) { return {reg::kHkeyCurrentUser, "HKEY_CURRENT_USER", std::move(parts)}; }
 ValueEntry value(reg::DWORD type, Bytes data) { return {"v", type, std::move(data)}; }
 const reg::DWORD kSz = reg::kRegSz, kDw = reg::kRegDword, kQw = reg::kRegQword, kBin = reg::kRegBinary;
 
 }  // namespace
 
 TEST(EditorPaths, AddressBarAcceptsTheUsualSpellings) {
-    const std::vector<std::tuple<const char*, const char*, const char*>> cases = {  // typed, root (null: refused), sub
-        {"HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER", "Software"},
-        {"  computer\\hklm\\SOFTWARE\\\\Classes\\ ", "HKEY_LOCAL_MACHINE", "SOFTWARE\\Classes"},
-        {"Computer\\HKEY_USERS", "HKEY_USERS", ""}, {"hkcr", "HKEY_CLASSES_ROOT", ""},
-        {"HKU\\.DEFAULT", "HKEY_USERS", ".DEFAULT"}, {"HKCC\\System", "HKEY_CURRENT_CONFIG", "System"},
-        {"Computer", "", ""}, {"HKEY_CURRENT_USERS\\Software", nullptr, ""},
-        {"Software\\Classes", nullptr, ""}, {"", nullptr, ""}, {"HKEY_DYN_DATA", nullptr, ""}};
-    for (const auto& [typed, root, sub] : cases) {
+    for (const auto& [typed, expected] : std::vector<std::pair<const char*, const char*>>{
+             {"HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER|Software"}, {"Computer\\HKEY_USERS", "HKEY_USERS|"},
+             {"  computer\\hklm\\SOFTWARE\\\\Classes\\ ", "HKEY_LOCAL_MACHINE|SOFTWARE\\Classes"}, {"Computer", "|"},
+             {"hkcr", "HKEY_CLASSES_ROOT|"}, {"HKU\\.DEFAULT", "HKEY_USERS|.DEFAULT"}, {"HKEY_DYN_DATA", "refused"},
+             {"HKCC\\System", "HKEY_CURRENT_CONFIG|System"}, {"HKEY_CURRENT_USERS\\Software", "refused"},
+             {"Software\\Classes", "refused"}, {"", "refused"}}) {
         const auto ref = parseKeyPath(typed);
-        ASSERT_EQ(ref.has_value(), root != nullptr) << typed;
-        if (ref) {
-            EXPECT_EQ(root, ref->rootName) << typed;
-            EXPECT_EQ(sub, ref->subPath()) << typed;
-        }
+        EXPECT_EQ(expected, ref ? ref->rootName + "|" + ref->subPath() : "refused") << typed;
     }
 }
 
 TEST(EditorValues, DataIsShownAsTheUserKnowsItAndEditedTextBecomesStoredData) {
-    ValueEntry unset{"", reg::kRegSz, {}, false};
-    EXPECT_EQ("(Default)", displayName(unset));
-    EXPECT_EQ("(value not set)", displayData(unset));
+    // The window's tests see the unset default value and a small dword in its list.
     const std::vector<std::pair<ValueEntry, const char*>> shown = {
-        {value(kDw, {42, 0, 0, 0}), "0x0000002a (42)"}, {value(kDw, {255, 255, 255, 255}), "0xffffffff (4294967295)"},
+        {value(kDw, {255, 255, 255, 255}), "0xffffffff (4294967295)"},
         {value(kQw, {42, 0, 0, 0, 0, 0, 0, 0}), "0x0000002a (42)"},
         {value(kQw, {0, 0, 0, 0, 1, 0, 0, 0}), "0x100000000 (4294967296)"},
         {value(reg::kRegDwordBigEndian, {0, 0, 0, 42}), "0x0000002a (42)"},
@@ -52,8 +42,7 @@ TEST(EditorValues, DataIsShownAsTheUserKnowsItAndEditedTextBecomesStoredData) {
         {value(kSz, {'a', 0, 'b', 0}), "ab"}};  // a string stored without its terminator is shown whole
     for (const auto& [v, text] : shown)
         EXPECT_EQ(text, displayData(v)) << text;
-    EXPECT_EQ("REG_QWORD", typeName(reg::kRegQword));
-    EXPECT_EQ("REG_UNKNOWN (0x100)", typeName(0x100));
+    EXPECT_EQ("REG_QWORD REG_UNKNOWN (0x100)", typeName(reg::kRegQword) + " " + typeName(0x100));
     const std::vector<std::tuple<reg::DWORD, const char*, std::optional<Bytes>>> edited = {
         {kDw, "2A", Bytes{0x2a, 0, 0, 0}}, {kDw, "0xffffffff", Bytes{0xff, 0xff, 0xff, 0xff}},
         {kDw, "100000000", std::nullopt}, {kDw, "12g", std::nullopt}, {kDw, "", std::nullopt},
@@ -105,16 +94,14 @@ TEST_F(EditorStore, PathsResolveToTheStoredSpellingValuesListDefaultFirstThenByN
 TEST_F(EditorStore, NewNamesTakeTheNextFreeNumberRenamesAndDeletesRefuseWhatCannotBe) {
     touch(cu + "K\\new key #1");
     const EditResult k = createKey(store(), hkcu({"K"}));
-    ASSERT_TRUE(k.ok()) << k.message;
-    EXPECT_EQ("New Key #2", k.name);
+    EXPECT_EQ("New Key #2", k.name) << k.message;
     EXPECT_TRUE(exists(cu + "K\\New Key #2"));
     const std::vector<Value> types = {{reg::kRegSz, std::string(2, '\0')}, {reg::kRegExpandSz, std::string(2, '\0')},
                                       {reg::kRegMultiSz, std::string(2, '\0')}, {reg::kRegBinary, ""},
                                       {reg::kRegDword, std::string(4, '\0')}, {reg::kRegQword, std::string(8, '\0')}};
     for (std::size_t n = 0; n < types.size(); ++n) {
         const EditResult v = createValue(store(), hkcu({"K"}), types[n].first);
-        ASSERT_TRUE(v.ok()) << v.message;
-        EXPECT_EQ("New Value #" + std::to_string(n + 1), v.name);
+        EXPECT_EQ("New Value #" + std::to_string(n + 1), v.name) << v.message;
         EXPECT_EQ(types[n], value(cu + "K", v.name));
     }
     EXPECT_FALSE(createKey(store(), KeyRef{}).ok());  // nothing beside the roots
@@ -148,8 +135,7 @@ TEST_F(EditorStore, FindWalksKeysValuesThenSubKeysAndGoesOn) {
     touch(cu + "F\\A\\Needle Key");
     const Bytes multi = encodeMultiString({"hay", "NEEDLE"});
     set(cu + "F\\B", "m", reg::kRegMultiSz, {multi.begin(), multi.end()});
-    FindQuery q;
-    q.text = "needle";
+    FindQuery q{"needle"};
     std::vector<std::string> hits;
     KeyRef at = hkcu({"F"});
     std::optional<std::string> after;
@@ -160,12 +146,8 @@ TEST_F(EditorStore, FindWalksKeysValuesThenSubKeysAndGoesOn) {
         after = hit->value;
     }
     EXPECT_EQ((std::vector<std::string>{"F\\A|needle name", "F\\A|note", "F\\A\\Needle Key", "F\\B|m"}), hits);
-    q.keys = false;
-    q.wholeString = true;
-    q.text = "NEEDLE NAME";
-    const auto hit = findNext(store(), KeyRef{}, std::nullopt, q);
-    ASSERT_TRUE(hit);
-    EXPECT_EQ("F\\A", hit->key.subPath());
+    q = {"NEEDLE NAME", false, true, true, true};  // no keys, whole names or data only
+    EXPECT_EQ("F\\A", findNext(store(), KeyRef{}, std::nullopt, q).value_or(FindHit{}).key.subPath());
     q.text = "absent";
     EXPECT_FALSE(findNext(store(), KeyRef{}, std::nullopt, q));
 }

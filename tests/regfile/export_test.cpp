@@ -17,9 +17,8 @@ std::string range(int from, int to) {
 }
 
 TEST_F(RegTest, LayoutKeysSortedValuesInCreationOrderNamesRawInKeys) {
-    touch(kK + "\\Subkey2\\Empty");
-    touch(kK + "\\Subkey1 [x] ;#=\"");
-    touch(kK + "\\https://winehq.org");
+    for (const char* key : {"\\Subkey2\\Empty", "\\Subkey1 [x] ;#=\"", "\\https://winehq.org"})
+        touch(kK + key);
     setSz(kK, "Value 2", "I was added first!");
     setSz(kK, "Value 1", "I was added second!");
     setSz(kK, "Value 2", "overwritten in place");
@@ -77,7 +76,6 @@ const std::vector<ValueCase>& valueCases() {
         {"no nul", reg::kRegSz, bytes({0x61, 0}), {"\"no nul\"=hex(1):61,00"}, {}, false},
         {"surrogate", reg::kRegSz, bytes({0x00, 0xd8, 0x61, 0, 0, 0}), {"\"surrogate\"=hex(1):00,d8,61,00,00,00"}, {}},
         {"long dword", reg::kRegDword, range(1, 9), {"\"long dword\"=hex(4):01,02,03,04,05,06,07,08"}, {}},
-        {"qword", reg::kRegQword, range(1, 9), {"\"qword\"=hex(b):01,02,03,04,05,06,07,08"}, {}},
         {"e3", reg::kRegBinary, "", {"\"e3\"=hex:"}, {}}, {"e7", reg::kRegMultiSz, "", {"\"e7\"=hex(7):"}, {}},
         {"DevicePath", reg::kRegExpandSz, wz("%SystemRoot%\\inf"),
          {"\"DevicePath\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,\\",
@@ -147,29 +145,27 @@ TEST_F(RegTest, AFailedExportWritesNothingAndLeavesTheOldFileASuccessfulOneRepla
         EXPECT_EQ(r.message.find_first_of("\r\n"), std::string::npos) << r.message;
         EXPECT_EQ(0, filesInOut()) << key;
     }
-    const Result r = exportRegFile(store(), (dir / "no such folder" / "out.reg").string(), kK + "\\Gone",
-                                   Format::Unicode5);
+    const Result r = exportRegFile(store(), (dir / "no such folder" / "out.reg").string(), kK + "\\Gone", Format::Unicode5);
     EXPECT_NE(r.message.find("out.reg"), std::string::npos) << r.message;
     EXPECT_FALSE(fs::exists(dir / "no such folder"));
-    karvo::test::writeFile(out, std::string(100000, 'x'));
+    writeFile(out, std::string(100000, 'x'));
     EXPECT_FALSE(exportRegFile(store(), out.string(), kK + "\\missing", Format::Unicode5).ok);
-    EXPECT_EQ(std::string(100000, 'x'), karvo::test::readFile(out));
+    EXPECT_EQ(std::string(100000, 'x'), readFile(out));
     for (const Format format : {Format::Unicode5, Format::Regedit4}) {
         ASSERT_TRUE(exportRegFile(store(), out.string(), kK + "\\Gone", format).ok);
-        expectFileEq(exportFile({"", "[" + kK + "\\Gone]", "\"v\"=dword:00000001", ""}, format),
-                     karvo::test::readFile(out));
+        expectFileEq(exportFile({"", "[" + kK + "\\Gone]", "\"v\"=dword:00000001", ""}, format), readFile(out));
         EXPECT_EQ(1, filesInOut());  // no temporary left over
     }
     // Reading fails part-way, after much has been written.
     for (int i = 0; i < 200; ++i)
         set(kK + "\\Gone\\a", "v" + std::to_string(i), reg::kRegBinary, std::string(5000, 'Z'));
     setSz(kK + "\\Gone\\b Broken", "v", "x");
-    const std::string old = karvo::test::readFile(out);
+    const std::string old = readFile(out);
     Forwarding failing(store());
     failing.unreadable = "Broken";
     const Result broken = exportRegFile(failing, out.string(), kK + "\\Gone", Format::Unicode5);
     EXPECT_NE(broken.message.find("b Broken"), std::string::npos) << broken.message;
-    EXPECT_EQ(old, karvo::test::readFile(out));
+    EXPECT_EQ(old, readFile(out));
     EXPECT_EQ(1, filesInOut());
 }
 
@@ -188,7 +184,6 @@ TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreAndComesBackWhole) {
     EXPECT_GT(text.find("\r\n[HKEY_USERS]\r\n") + 1, text.rfind("[HKEY_LOCAL_MACHINE") + 1);
     for (const char* view : {"[HKEY_CURRENT_USER", "[HKEY_CLASSES_ROOT", "[HKEY_CURRENT_CONFIG"})
         EXPECT_EQ(text.find(view), std::string::npos) << view;
-    EXPECT_EQ(text.size() - 4, text.rfind("\r\n\r\n"));
     // A bare root exports its hive alone.
     EXPECT_EQ(0u, readable(exported("hkey_current_user")).find("<BOM>" + kHeader5 + "\r\n\r\n[HKEY_CURRENT_USER]\r\n"));
     EXPECT_EQ(readable(exported("HKEY_CURRENT_USER")).find("[HKEY_LOCAL_MACHINE"), std::string::npos);

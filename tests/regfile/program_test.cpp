@@ -29,14 +29,14 @@ protected:
         for (const auto& a : args)
             command += " " + quoted(a);
         const int raw = std::system((command + " >" + quoted((dir / "out").string()) + " 2>&1").c_str());
-        out = karvo::test::readFile(dir / "out");
+        out = readFile(dir / "out");
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
-    std::string file(const std::string& name) { return karvo::test::readFile(dir / "work" / name); }
+    std::string file(const std::string& name) { return readFile(dir / "work" / name); }
     std::string out;
 };
 
-TEST_F(ProgramTest, ExportsAKeyOfTheDefaultRegistryHoweverTheArgumentsArrive) {
+TEST_F(ProgramTest, ExportsAndImportsHoweverTheArgumentsArriveFailuresSayWhyOnOneLine) {
     ASSERT_EQ(0, regedit({"/e", "cp.reg", "HKEY_CURRENT_USER\\Control Panel"})) << out;
     EXPECT_EQ("", out);
     const std::string text = readable(file("cp.reg"));
@@ -49,17 +49,14 @@ TEST_F(ProgramTest, ExportsAKeyOfTheDefaultRegistryHoweverTheArgumentsArrive) {
     EXPECT_EQ(file("cp.reg"), file("quoted.reg"));
     ASSERT_EQ(0, regedit({"/A", "old.reg", "HKEY_CURRENT_USER\\Control Panel"}));
     EXPECT_EQ(0u, file("old.reg").find("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel]\r\n"));
-}
-
-TEST_F(ProgramTest, ImportsSilentlyAllOrNothingAndFailuresSayWhyOnOneLine) {
+    // Imports are silent and all or nothing; a failure says why on one line.
     const std::string key = "HKEY_CURRENT_USER\\Software\\Karvo Test";
-    karvo::test::writeFile(dir / "work" / "My Backup.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"restored\""}));
+    writeFile(dir / "work" / "My Backup.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"restored\""}));
     ASSERT_EQ(0, regedit({"/s", "My", "Backup.reg"})) << out;  // an unquoted name with a blank
     EXPECT_EQ("", out);
     EXPECT_EQ(wz("restored"), data(key, "v"));
     // A file with one bad line names the file and the line.
-    karvo::test::writeFile(dir / "work" / "bad.reg",
-                           ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"new\"", "\"w\"=dword:x"}));
+    writeFile(dir / "work" / "bad.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"new\"", "\"w\"=dword:x"}));
     EXPECT_EQ(1, regedit({"-S", "bad.reg"}));
     EXPECT_NE(out.find("bad.reg:4:"), std::string::npos) << out;
     EXPECT_EQ(wz("restored"), data(key, "v"));

@@ -4,7 +4,6 @@
 
 #include "TestStore.h"
 #include "regfile/RegFile.h"
-#include "registry/RegistryService.h"
 #include "registry/TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include <cctype>
 #include <functional>
 #include <initializer_list>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +22,8 @@ namespace karvo::regfile::test {
 using reg::DWORD;
 using reg::HKey;
 using reg::LONG;
+using karvo::test::readFile;
+using karvo::test::writeFile;
 using karvo::test::wz;
 
 // The tests' own key. On Windows it lies in the system's registry (under Wine, the test run's
@@ -78,16 +78,12 @@ inline std::string exportFile(std::vector<std::string> lines, Format format = Fo
 
 // The line number in "name:LINE: problem", or 0.
 inline int failingLine(const Result& r, const std::string& name = "test.reg") {
-    if (r.message.rfind(name + ":", 0) != 0)
-        return 0;
-    return std::atoi(r.message.c_str() + name.size() + 1);
+    return r.message.rfind(name + ":", 0) == 0 ? std::atoi(r.message.c_str() + name.size() + 1) : 0;
 }
 
 // Shows a 5.00 file as readable text when a comparison fails.
 inline std::string readable(const std::string& file) {
-    if (file.rfind("\xFF\xFE", 0) == 0)
-        return "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2));
-    return file;
+    return file.rfind("\xFF\xFE", 0) == 0 ? "<BOM>" + text::utf16leToUtf8(std::string_view(file).substr(2)) : file;
 }
 // Wine lists values sorted by name (Windows and the store in creation order): there the lines of
 // a file are compared in any order.
