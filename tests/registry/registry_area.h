@@ -1,18 +1,28 @@
 // A private key area for suites that run on every back end: HKEY_CURRENT_USER\Software\Karvo Tests\<run>,
 // removed with everything below it afterwards (safe on a real Windows machine too). Off Windows,
 // KARVO_TEST_BACKEND picks the back end: the store (default), "helper" (a store behind reghelper's
-// pipe, so the pipe must pass every call through unchanged) or "wine" (the run's Wine prefix,
-// $KARVO_TEST_WINEPREFIX, through reghelper.exe, where Wine's own answers hold).
+// pipe, which must pass every call through unchanged) or "wine" (the run's Wine prefix through
+// reghelper.exe, where Wine's own answers hold).
 #pragma once
 
 #include "TestSupport.h"
-#include "registry/RegistryService.h"
+#include "WinePrefix.h"
+#include "registry/RegistryPipe.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace karvo::test {
 
@@ -20,17 +30,41 @@ using namespace karvo::reg;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
-std::string backEndName();
-bool underWine();  // Wine's registry, where it answers otherwise than Windows does
+inline std::string backEndName() {
+    const char* name = std::getenv("KARVO_TEST_BACKEND");
+    return name ? name : "";
+}
+
+inline bool underWine() {  // Wine's registry, where it answers otherwise than Windows does
+#ifdef _WIN32
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+#else
+    return backEndName() == "wine";
+#endif
+}
 
 class RegistryArea : public ::testing::Test {
 protected:
-    RegistryArea();
-    ~RegistryArea() override;
-    void SetUp() override;  // skips, saying why, when the back end cannot run here
+    RegistryArea() : reg(backEnd()) { area = create(""); }
+    ~RegistryArea() override {
+        for (HKey h : made_) reg.RegCloseKey(h);
+        EXPECT_EQ(reg.DeleteTree(root, base.c_str()), kErrorSuccess);
+        reg.RegDeleteKeyA(root, "Software\\Karvo Tests");  // only when no other run's area is left in it
+    }
+    void SetUp() override {
+        if (!skip.empty()) GTEST_SKIP() << skip;
+    }
 
     // Keys below the area, or below parent; they stay open until the test ends.
-    HKey create(const std::string& sub, HKey parent = 0, DWORD rights = kKeyAllAccess);
+    HKey create(const std::string& sub, HKey parent = 0, DWORD rights = kKeyAllAccess) {
+        const std::string full = parent ? sub : sub.empty() ? base : base + "\\" + sub;
+        HKey h = 0;
+        EXPECT_EQ(reg.RegCreateKeyExA(parent ? parent : root, full.c_str(), 0, "", 0, rights, nullptr, &h, nullptr),
+                  kErrorSuccess) << full;
+        made_.push_back(h);
+        return h;
+    }
     LONG open(const std::string& sub, DWORD rights, HKey& h, HKey parent = 0) {
         return reg.RegOpenKeyExA(parent ? parent : root, (parent ? sub : base + "\\" + sub).c_str(), 0, rights, &h);
     }
@@ -38,15 +72,38 @@ protected:
         std::string p;
         return reg.KeyPath(h, p) ? p : "<none>";
     }
-    Strings subKeys(HKey h);
-    Strings valueNames(HKey h);
+    Strings subKeys(HKey h) {
+        Strings names;
+        for (std::string name; reg.EnumKeyRaw(h, DWORD(names.size()), name) == kErrorSuccess;) names.push_back(name);
+        return listed(names);
+    }
+    Strings valueNames(HKey h) {
+        Strings names;
+        DWORD type = 0;
+        Bytes data;
+        for (std::string name; reg.EnumValueRaw(h, DWORD(names.size()), name, type, data) == kErrorSuccess;)
+            names.push_back(name);
+        return listed(names);
+    }
+    std::pair<DWORD, Bytes> rawValue(HKey h, const std::string& name) {  // type 999 when it is missing
+        std::pair<DWORD, Bytes> found{999, {}};
+        if (reg.QueryValueRaw(h, name, found.first, found.second) != kErrorSuccess) found.first = 999;
+        return found;
+    }
     LONG setSz(HKey h, const char* name, const std::string& text) {
         return reg.RegSetValueExA(h, name, 0, kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
                                   static_cast<DWORD>(text.size() + 1));
     }
     // Names in this back end's listing order: the store lists sub-keys by upper-cased name and values
     // in creation order; Wine sorts both by lower-cased name, so there both sides are sorted.
-    static Strings listed(Strings names);
+    static Strings listed(Strings names) {
+        const auto upper = [](char x, char y) { return std::toupper(std::uint8_t(x)) < std::toupper(std::uint8_t(y)); };
+        if (underWine() || !kOffWindows)
+            std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+                return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), upper);
+            });
+        return names;
+    }
     // Each pair is a call's result and the result expected, reported by its place in the list.
     static void expectResults(std::initializer_list<std::pair<LONG, LONG>> results) {
         int i = 0;
@@ -60,10 +117,26 @@ protected:
     std::unique_ptr<RegistryService> store;  // null on Windows
     RegistryService& reg;
     const HKey root = kHkeyCurrentUser;
-    const std::string base;  // the area's path below root
+    const std::string base =
+        "Software\\Karvo Tests\\" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
     HKey area = 0;
 
 private:
+#ifdef _WIN32
+    static constexpr bool kOffWindows = false;
+    RegistryService& backEnd() { return systemRegistry(); }
+#else
+    static constexpr bool kOffWindows = true;
+    RegistryService& backEnd() {
+        if (backEndName() == "wine" && (skip = winePrefixMissing()).empty())
+            store = openWineRegistry(testWinePrefix());  // the run's prefix; each test keeps to its area
+        else if (backEndName() == "helper")
+            store = openHelperRegistry({{(binaryDir() / "windows" / "reghelper").string(), file}, {}, "the test store " + file, ""});
+        else
+            store = openStore(file);
+        return *store;
+    }
+#endif
     std::vector<HKey> made_;
 };
 

@@ -1,8 +1,13 @@
-// What only the store has: the stored spelling of paths, its views, refused roots, batches, and
-// several connections on one file.
+// What only the store has: the stored spelling of paths, its views, refused roots, batches, and its
+// file shared by processes and connections, killed mid-batch, filled once, older, or unusable.
 #include "registry_area.h"
 
+#include <sqlite3.h>
+#include <sys/wait.h>
+
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <thread>
 
 namespace karvo::test {
@@ -10,51 +15,67 @@ namespace {
 
 using StoreTest = RegistryArea;
 
+pid_t spawn(const std::function<bool()>& body) {  // the child's status is 0 when body returns true
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body() ? 0 : 1);
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string sql(const std::string& file, const char* statements) {  // the first column of the last row
+    sqlite3* db = nullptr;
+    std::string last = "<failed>";
+    if (sqlite3_open(file.c_str(), &db) == SQLITE_OK)
+        sqlite3_exec(db, statements, [](void* out, int, char** row, char**) {
+            return *static_cast<std::string*>(out) = row[0] ? row[0] : "", 0;
+        }, &last, nullptr);
+    sqlite3_close(db);
+    return last;
+}
+
+Strings valuesOf(RegistryService& s, HKey root, const char* path) {  // "name=first byte", in listing order
+    HKey h = 0;
+    Strings names;
+    std::string name;
+    DWORD type = 0;
+    Bytes data;
+    if (s.RegOpenKeyExA(root, path, 0, kKeyRead, &h) == kErrorSuccess)
+        for (DWORD i = 0; s.EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
+            names.push_back(name + "=" + std::to_string(data.empty() ? -1 : data[0]));
+    s.RegCloseKey(h);
+    return names;
+}
+
 TEST_F(StoreTest, PathsAnswerInTheStoredSpellingAndTheirViewsTerms) {
     create("Software\\Karvo Test\\Deep", kHkeyCurrentUser);
     for (const char* spelling : {"SOFTWARE\\karvo TEST\\", "\\software\\\\Karvo Test"}) {
-        HKey h = 0;
+        HKey h = 0, below = 0;  // a handle opened below a view keeps the view's terms
         ASSERT_EQ(open(spelling, kKeyRead, h, kHkeyCurrentUser), kErrorSuccess) << spelling;
-        EXPECT_EQ(path(h), "HKEY_CURRENT_USER\\Software\\Karvo Test") << spelling;
-        HKey below = 0;  // a handle opened below a view keeps the view's terms
         ASSERT_EQ(open("deep", kKeyRead, below, h), kErrorSuccess);
-        EXPECT_EQ(path(below), "HKEY_CURRENT_USER\\Software\\Karvo Test\\Deep");
+        EXPECT_EQ(path(h) + "|" + path(below), "HKEY_CURRENT_USER\\Software\\Karvo Test|HKEY_CURRENT_USER\\Software\\Karvo Test\\Deep");
     }
-    HKey viaUsers = 0, cls = create(".karvo", kHkeyClassesRoot), viaMachine = 0;
-    ASSERT_EQ(open("S-1-5-21-1000\\software\\karvo test", kKeyRead, viaUsers, kHkeyUsers), kErrorSuccess);
+    HKey viaUsers = 0, cls = create(".karvo", kHkeyClassesRoot), viaMachine = 0, profile = 0;
+    expectResults({{open("S-1-5-21-1000\\software\\karvo test", kKeyRead, viaUsers, kHkeyUsers), 0},
+                   {open("SOFTWARE\\Classes\\.KARVO", kKeyRead, viaMachine, kHkeyLocalMachine), 0},
+                   {open("SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", kKeyRead, profile, kHkeyLocalMachine), 0}});
     EXPECT_EQ(path(viaUsers), "HKEY_USERS\\S-1-5-21-1000\\Software\\Karvo Test");
     EXPECT_EQ(path(cls), "HKEY_CLASSES_ROOT\\.karvo");
-    ASSERT_EQ(open("SOFTWARE\\Classes\\.KARVO", kKeyRead, viaMachine, kHkeyLocalMachine), kErrorSuccess);
     EXPECT_EQ(path(viaMachine), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.karvo");
-    EXPECT_EQ(path(kHkeyCurrentConfig), "HKEY_CURRENT_CONFIG");
-    HKey profile = 0;
-    EXPECT_EQ(open("SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", kKeyRead, profile, kHkeyLocalMachine),
-              kErrorSuccess);
+    EXPECT_EQ(path(kHkeyCurrentConfig) + "|" + path(kHkeyDynData), "HKEY_CURRENT_CONFIG|<none>");
     EXPECT_NE(reg.RegOpenKeyExA(kHkeyDynData, "", 0, kKeyRead, &profile), kErrorSuccess);
     EXPECT_NE(reg.RegOpenKeyExA(kHkeyPerformanceData, "", 0, kKeyRead, &profile), kErrorSuccess);
-    std::string p;
-    EXPECT_FALSE(reg.KeyPath(kHkeyDynData, p));
 }
 
 TEST_F(StoreTest, RootsAndViewBasesCannotBeDeleted) {
-    EXPECT_EQ(reg.RegDeleteKeyA(kHkeyCurrentUser, nullptr), kErrorInvalidParameter);
-    EXPECT_EQ(reg.RegDeleteKeyA(kHkeyCurrentUser, ""), kErrorAccessDenied);
-    EXPECT_EQ(reg.DeleteTree(kHkeyCurrentUser, ""), kErrorAccessDenied);
-    EXPECT_EQ(reg.DeleteTree(kHkeyLocalMachine, "SOFTWARE"), kErrorAccessDenied);  // holds HKEY_CLASSES_ROOT
-    EXPECT_EQ(reg.DeleteTree(kHkeyUsers, "S-1-5-21-1000"), kErrorAccessDenied);
-    EXPECT_EQ(reg.DeleteTree(kHkeyLocalMachine, nullptr), kErrorAccessDenied);
-}
-
-TEST_F(StoreTest, ADeletedKeyIsSeenAsDeletedThroughEveryConnection) {
-    HKey old = create("Doomed", kHkeyCurrentUser);
-    ASSERT_EQ(reg.RegDeleteKeyA(kHkeyCurrentUser, "Doomed"), kErrorSuccess);
-    EXPECT_EQ(path(old), "<none>");
-    EXPECT_EQ(reg.RegCloseKey(old), kErrorSuccess);  // a stale handle can still be closed, once
-    EXPECT_EQ(reg.RegCloseKey(old), kErrorInvalidHandle);
-    HKey fresh = create("Doomed", kHkeyCurrentUser);
-    auto second = openStore(file);  // another process, as far as the store knows
-    ASSERT_EQ(second->RegDeleteKeyA(kHkeyCurrentUser, "Doomed"), kErrorSuccess);
-    EXPECT_EQ(setSz(fresh, "v", "x"), kErrorKeyDeleted);
+    expectResults({{reg.RegDeleteKeyA(kHkeyCurrentUser, nullptr), kErrorInvalidParameter},
+                   {reg.RegDeleteKeyA(kHkeyCurrentUser, ""), kErrorAccessDenied}, {reg.DeleteTree(kHkeyCurrentUser, ""), kErrorAccessDenied},
+                   {reg.DeleteTree(kHkeyLocalMachine, "SOFTWARE"), kErrorAccessDenied},  // holds HKEY_CLASSES_ROOT
+                   {reg.DeleteTree(kHkeyUsers, "S-1-5-21-1000"), kErrorAccessDenied}, {reg.DeleteTree(kHkeyLocalMachine, nullptr), kErrorAccessDenied}});
 }
 
 TEST_F(StoreTest, BatchCommitsAllOrRollsBackAll) {
@@ -66,52 +87,142 @@ TEST_F(StoreTest, BatchCommitsAllOrRollsBackAll) {
     EXPECT_EQ(reg.RegDeleteValueA(h, "before"), kErrorSuccess);
     EXPECT_EQ(valueNames(h), Strings{"inside"});  // the batch sees its own changes
     ASSERT_EQ(reg.RollbackBatch(), kErrorSuccess);
-    EXPECT_EQ(valueNames(h), Strings{"before"});
-    EXPECT_TRUE(subKeys(h).empty());
+    EXPECT_EQ(std::make_pair(valueNames(h), subKeys(h)), std::make_pair(Strings{"before"}, Strings{}));
     // The handle to a key that the rollback took away stays dead even when its id comes back.
     HKey again = create("Other\\Keys", h);
     EXPECT_EQ(setSz(made, "v", "x"), kErrorKeyDeleted);
     EXPECT_TRUE(valueNames(again).empty());
 
-    ASSERT_EQ(reg.BeginBatch(), kErrorSuccess);
-    EXPECT_EQ(setSz(h, "kept", "1"), kErrorSuccess);
-    ASSERT_EQ(reg.BeginBatch(), kErrorSuccess);  // nested: undone alone
-    EXPECT_EQ(setSz(h, "nested", "1"), kErrorSuccess);
-    ASSERT_EQ(reg.RollbackBatch(), kErrorSuccess);
-    ASSERT_EQ(reg.CommitBatch(), kErrorSuccess);
+    expectResults({{reg.BeginBatch(), 0}, {setSz(h, "kept", "1"), 0}, {reg.BeginBatch(), 0},  // nested: undone alone
+                   {setSz(h, "nested", "1"), 0}, {reg.RollbackBatch(), 0}, {reg.CommitBatch(), 0}});
     EXPECT_EQ(valueNames(h), (Strings{"before", "kept"}));
     EXPECT_EQ(reg.CommitBatch(), kErrorInvalidParameter);
     EXPECT_EQ(reg.RollbackBatch(), kErrorInvalidParameter);
 }
 
-TEST_F(StoreTest, EnumerationSeesOtherConnectionsButKeepsAListUnderWay) {
-    HKey h = create("Shared", kHkeyCurrentUser);
+TEST_F(StoreTest, OtherConnectionsAreSeenButAListUnderWayIsKept) {
+    HKey h = create("Shared", kHkeyCurrentUser), doomed = create("Doomed", kHkeyCurrentUser);
     create("A", h);
     create("C", h);
     EXPECT_EQ(setSz(h, "one", "1"), kErrorSuccess);
     std::string name;
     ASSERT_EQ(reg.EnumKeyRaw(h, 0, name), kErrorSuccess);
 
-    auto second = openStore(file);
+    auto second = openStore(file);  // another process, as far as the store knows
     HKey other = 0, shared = 0;
-    ASSERT_EQ(second->RegCreateKeyExA(kHkeyCurrentUser, "Shared\\B", 0, "", 0, 0x3F, nullptr, &other, nullptr),
-              kErrorSuccess);
-    ASSERT_EQ(second->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyAllAccess, &shared), kErrorSuccess);
-    ASSERT_EQ(second->SetValueRaw(shared, "two", kRegBinary, nullptr, 0), kErrorSuccess);
+    expectResults({{second->RegCreateKeyExA(kHkeyCurrentUser, "Shared\\B", 0, "", 0, 0x3F, nullptr, &other, nullptr), 0},
+                   {second->RegOpenKeyExA(kHkeyCurrentUser, "Shared", 0, kKeyAllAccess, &shared), 0},
+                   {second->SetValueRaw(shared, "two", kRegBinary, nullptr, 0), 0},
+                   {second->RegDeleteKeyA(kHkeyCurrentUser, "Doomed"), 0}});
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the life of a read snapshot
     // Index 1 goes on with the listing begun at index 0; a shifted list could show a name twice.
     ASSERT_EQ(reg.EnumKeyRaw(h, 1, name), kErrorSuccess);
     EXPECT_EQ(name, "C");
     EXPECT_EQ(reg.EnumKeyRaw(h, 2, name), kErrorNoMoreItems);
+    EXPECT_EQ(setSz(doomed, "v", "x"), kErrorKeyDeleted);
+    EXPECT_EQ(path(doomed), "<none>");
+    EXPECT_EQ(reg.RegCloseKey(doomed), kErrorSuccess);  // a stale handle can still be closed, once
+    EXPECT_EQ(reg.RegCloseKey(doomed), kErrorInvalidHandle);
     EXPECT_EQ(subKeys(h), (Strings{"A", "B", "C"}));  // a new listing sees the change
     // Creation order holds across connections: the order counter is shared, not per process.
     EXPECT_EQ(setSz(h, "three", "3"), kErrorSuccess);
     EXPECT_EQ(valueNames(h), (Strings{"one", "two", "three"}));
     // The process's own changes show at once, even in the middle of a listing.
-    ASSERT_EQ(reg.EnumKeyRaw(h, 0, name), kErrorSuccess);
-    ASSERT_EQ(reg.RegDeleteKeyA(h, "A"), kErrorSuccess);
-    ASSERT_EQ(reg.EnumKeyRaw(h, 1, name), kErrorSuccess);
+    expectResults({{reg.EnumKeyRaw(h, 0, name), 0}, {reg.RegDeleteKeyA(h, "A"), 0}, {reg.EnumKeyRaw(h, 1, name), 0}});
     EXPECT_EQ(name, "C");
+}
+
+TEST_F(StoreTest, KilledBatchLeavesNoTrace) {
+    ASSERT_EQ(setSz(create("Before", kHkeyCurrentUser), "v", "kept"), kErrorSuccess);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = spawn([&] {
+        auto s = openStore(file);
+        const Bytes blob(2000, 0x5A);
+        if (s->BeginBatch() != kErrorSuccess) return false;
+        for (int i = 0;; ++i) {
+            HKey k = 0;
+            s->RegCreateKeyExA(kHkeyCurrentUser, ("Batch\\Key" + std::to_string(i)).c_str(), 0, "", 0, 0x3F, nullptr, &k, nullptr);
+            s->SetValueRaw(k, "data", kRegBinary, blob.data(), blob.size());
+            s->RegCloseKey(k);
+            if (i == 3000 && write(ready[1], "x", 1) != 1) return false;
+        }
+    });
+    close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);  // well inside the batch, with pages spilled to the log
+    close(ready[0]);
+    kill(child, SIGKILL);
+    EXPECT_EQ(waitFor(child), 128 + SIGKILL);
+    EXPECT_EQ(sql(file, "PRAGMA integrity_check"), "ok");
+    auto after = openStore(file);
+    HKey k = 0;
+    EXPECT_EQ(after->RegOpenKeyExA(kHkeyCurrentUser, "Batch", 0, kKeyRead, &k), kErrorFileNotFound);
+    EXPECT_EQ(valuesOf(*after, kHkeyCurrentUser, "Before"), Strings{"v=107"});
+    EXPECT_EQ(after->RegCreateKeyExA(kHkeyCurrentUser, "After", 0, "", 0, 0x3F, nullptr, &k, nullptr), kErrorSuccess);
+}
+
+TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
+    TempDir dir;
+    const std::string file = (dir / "shared.db").string();
+    setNewStoreInitializer([](RegistryService& r) {
+        ASSERT_EQ(r.BeginBatch(), kErrorSuccess);
+        HKey h = 0;
+        r.RegCreateKeyExA(kHkeyLocalMachine, "SOFTWARE\\Filled", 0, "", 0, 0x3F, nullptr, &h, nullptr);
+        DWORD type = 0;  // a second filling would find the count and mark it
+        Bytes data;
+        const std::uint8_t n = r.QueryValueRaw(h, "count", type, data) == kErrorSuccess ? 2 : 1;
+        r.SetValueRaw(h, "count", kRegBinary, &n, 1);
+        usleep(200000);  // long enough for the other processes to try too
+        r.RegCloseKey(h);
+        ASSERT_EQ(r.CommitBatch(), kErrorSuccess);
+    });
+    std::vector<pid_t> children;
+    for (int i = 0; i < 3; ++i)  // whoever opens the store finds it filled
+        children.push_back(spawn([&] { return !valuesOf(*openStore(file), kHkeyLocalMachine, "SOFTWARE\\Filled").empty(); }));
+    for (pid_t p : children) EXPECT_EQ(waitFor(p), 0);
+    auto s = openStore(file);
+    setNewStoreInitializer(nullptr);
+    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "SOFTWARE\\Filled"), Strings{"count=1"});
+    EXPECT_EQ(s->BeginBatch(), kErrorSuccess);  // the initializer left no batch open
+    EXPECT_EQ(s->CommitBatch(), kErrorSuccess);
+}
+
+TEST(StoreCreation, OlderStoreKeepsItsValuesAndTheirOrder) {
+    // A store written before values carried an order number: their row order was the order.
+    TempDir dir;
+    const std::string file = (dir / "old.db").string();
+    sql(file, "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID; INSERT INTO meta VALUES("
+        "'initialized', '1'); CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT"
+        " NOT NULL, uname TEXT NOT NULL); CREATE UNIQUE INDEX keys_by_name ON keys(parent, uname); INSERT INTO keys VALUES"
+        "(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'), (2, 0, 'HKEY_USERS', 'HKEY_USERS'), (3, 1, 'Old', 'OLD');"
+        " CREATE TABLE vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB"
+        " NOT NULL); CREATE UNIQUE INDEX vals_by_name ON vals(key, uname); INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3,"
+        " x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');");
+    auto s = openStore(file);
+    HKey h = 0;
+    ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "old", 0, kKeyAllAccess, &h), kErrorSuccess);
+    const std::uint8_t three = 3;
+    ASSERT_EQ(s->SetValueRaw(h, "new", kRegBinary, &three, 1), kErrorSuccess);
+    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "old"), (Strings{"zeta=1", "Alpha=2", "new=3"}));
+    EXPECT_EQ(s->RegOpenKeyExA(kHkeyCurrentUser, "", 0, kKeyRead, &h), kErrorSuccess);  // skeleton completed
+}
+
+TEST(StoreCreation, UnusableStoreFailsEveryCall) {
+    TempDir dir;
+    writeFile(dir / "garbage.db", std::string(4096, 'x'));
+    for (const std::string& file : {dir.str(), (dir / "garbage.db").string(), (dir / "no\\dir/x/y.db").string()}) {
+        auto s = openStore(file);
+        HKey h = 0;
+        std::string name;  // every call fails, none crashes
+        EXPECT_NE(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE", 0, kKeyRead, &h), kErrorSuccess) << file;
+        EXPECT_NE(s->RegCreateKeyExA(kHkeyCurrentUser, "X", 0, "", 0, 0x3F, nullptr, &h, nullptr), kErrorSuccess);
+        EXPECT_NE(s->EnumKeyRaw(kHkeyLocalMachine, 0, name), kErrorSuccess);
+        EXPECT_NE(s->SetValueRaw(kHkeyCurrentUser, "v", kRegSz, nullptr, 0), kErrorSuccess);
+        EXPECT_NE(s->BeginBatch(), kErrorSuccess);
+        EXPECT_FALSE(s->KeyPath(kHkeyLocalMachine, name));
+        EXPECT_EQ(s->RegCloseKey(0), kErrorInvalidHandle);
+    }
 }
 
 }  // namespace
