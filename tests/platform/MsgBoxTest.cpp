@@ -7,20 +7,9 @@
 
 #include <gtest/gtest.h>
 
-using namespace karvo::platform;
+#include <tuple>
 
-TEST(MsgBox, RecordingBoxesAnswerFromTheQueueThenWithTheFirstButton) {
-    RecordingMessageBoxes boxes;
-    boxes.answers = {vbNo, vbCancel};
-    EXPECT_EQ(MsgBox(nullptr, "Replace File?     ", vbYesNo + vbExclamation, "Replace File?"), vbNo);
-    EXPECT_EQ(MsgBox(nullptr, "b", vbOKCancel, "c"), vbCancel);
-    EXPECT_EQ(MsgBox(nullptr, "c", vbYesNo, ""), vbYes);
-    EXPECT_EQ(MsgBox(nullptr, "d", vbOKCancel, ""), vbOK);
-    ASSERT_EQ(boxes.shown.size(), 4u);
-    EXPECT_EQ(boxes.shown[0].text, "Replace File?     ");
-    EXPECT_EQ(boxes.shown[0].style, vbYesNo + vbExclamation);
-    EXPECT_EQ(boxes.shown[0].caption, "Replace File?");
-}
+using namespace karvo::platform;
 
 TEST(MsgBox, RealBoxesMapButtonsIconsAndAnswers) {
     struct Case {
@@ -31,11 +20,11 @@ TEST(MsgBox, RealBoxesMapButtonsIconsAndAnswers) {
         QStringList buttons;
     };
     for (const Case& c : {Case{vbOKOnly, "OK", vbOK, QMessageBox::NoIcon, {"OK"}},
-                          Case{vbOKCancel + vbCritical, "Cancel", vbCancel, QMessageBox::Critical, {"OK", "Cancel"}},
-                          Case{vbYesNo + vbExclamation, "No", vbNo, QMessageBox::Warning, {"Yes", "No"}},
-                          Case{vbYesNo + vbQuestion, "Yes", vbYes, QMessageBox::Question, {"Yes", "No"}},
+                          Case{vbOKCancel + vbCritical, "Cancel", vbCancel, QMessageBox::Critical, {"Cancel", "OK"}},
+                          Case{vbYesNo + vbExclamation, "No", vbNo, QMessageBox::Warning, {"No", "Yes"}},
+                          Case{vbYesNo + vbQuestion, "Yes", vbYes, QMessageBox::Question, {"No", "Yes"}},
                           Case{vbOKOnly + vbInformation, "OK", vbOK, QMessageBox::Information, {"OK"}}}) {
-        QString title;
+        QString title;  // what the box showed
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
         QTimer::singleShot(0, [&] {
@@ -54,11 +43,7 @@ TEST(MsgBox, RealBoxesMapButtonsIconsAndAnswers) {
                 box->close();
         });
         EXPECT_EQ(MsgBox(nullptr, "Text     ", c.style, "Caption"), c.answer) << c.style;
-        EXPECT_EQ(title, "Caption");
-        EXPECT_EQ(icon, c.icon) << c.style;
         buttons.sort();
-        QStringList wanted = c.buttons;
-        wanted.sort();
-        EXPECT_EQ(buttons, wanted) << c.style;
+        EXPECT_EQ(std::make_tuple(title, icon, buttons), std::make_tuple(QString("Caption"), c.icon, c.buttons)) << c.style;
     }
 }
