@@ -5,13 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace karvo::test {
 namespace {
 
-using karvo::reg::DWORD;
 using namespace karvo::text;
+using karvo::reg::DWORD;
 
 std::string expand(const char* text) {
     const DWORD needed = karvo::reg::ExpandEnvironmentStringsA(text, nullptr, 0);
@@ -23,22 +21,15 @@ std::string expand(const char* text) {
 
 TEST(Environment, ExpandsKnownNamesIgnoringCaseAndKeepsTheRest) {
     ScopedEnv a("KARVO_TEST_DIR", "C:\\Karvo");
-    const std::pair<const char*, const char*> cases[] = {
-        {"%KARVO_TEST_DIR%\\bin", "C:\\Karvo\\bin"},
-        {"x%karvo_test_dir%y", "xC:\\Karvoy"},
-        {"%KARVO_NO_SUCH_NAME%", "%KARVO_NO_SUCH_NAME%"},
-        {"100%", "100%"},
-        {"%%", "%%"},
-        {"50% of %KARVO_TEST_DIR%", "50% of %KARVO_TEST_DIR%"},  // "% of %" is a name
-        {"%KARVO_NO_SUCH_NAME%%KARVO_TEST_DIR%", "%KARVO_NO_SUCH_NAME%C:\\Karvo"},
-        {"", ""}};
-    for (const auto& [text, expanded] : cases)
+    for (const auto& [text, expanded] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"%KARVO_TEST_DIR%\\bin", "C:\\Karvo\\bin"}, {"x%karvo_test_dir%y", "xC:\\Karvoy"}, {"100%", "100%"}, {"%%", "%%"},
+             {"%KARVO_NO_SUCH_NAME%", "%KARVO_NO_SUCH_NAME%"}, {"", ""},
+             {"50% of %KARVO_TEST_DIR%", "50% of %KARVO_TEST_DIR%"},  // "% of %" is a name
+             {"%KARVO_NO_SUCH_NAME%%KARVO_TEST_DIR%", "%KARVO_NO_SUCH_NAME%C:\\Karvo"}})
         EXPECT_EQ(expand(text), expanded) << text;
     // What a short buffer holds afterwards is not defined on Windows (Wine fills it part way).
-    char buffer[4];
+    char buffer[4], bytes[] = "abcdef";
     EXPECT_EQ(karvo::reg::ExpandEnvironmentStringsA("%KARVO_TEST_DIR%", buffer, 4), 9u);
-
-    char bytes[] = "abcdef";
     karvo::reg::RtlMoveMemory(bytes + 1, bytes, 4);
     EXPECT_STREQ(bytes, "aabcdf");
 }
@@ -51,8 +42,7 @@ TEST(TextCodec, RoundTripsEveryPlaneAndReplacesBadInput) {
     // A truncated sequence, an overlong slash, an encoded surrogate, a lone continuation byte.
     EXPECT_EQ(utf8ToUtf16le("\xE2\x82"), std::string("\xFD\xFF\xFD\xFF", 4));
     EXPECT_EQ(utf16leToUtf8(utf8ToUtf16le("\xC0\xAF")), "\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_FALSE(isValidUtf8("\x80"));
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
+    EXPECT_FALSE(isValidUtf8("\x80") || isValidUtf8("\xED\xA0\x80"));
     EXPECT_TRUE(isValidUtf8("plain \xEF\xBF\xBD text"));
     // An unpaired surrogate and an odd trailing byte in stored data.
     EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8" "A\0" "B", 5)), "\xEF\xBF\xBD" "A");

@@ -18,13 +18,11 @@ TEST_F(Service, KeyNamesIgnoreCaseKeepTheirSpellingAndListInUpperCaseOrder) {
     EXPECT_EQ(std::make_pair(created, opened), std::make_pair(kRegCreatedNewKey, kRegOpenedExistingKey));
     // Compared upper-cased: "_" (0x5F) follows "Z" (0x5A), so "AZ" < "A_B" and "ZULU" < "_UNDER".
     for (const char* name : {"beta", "_under", "Zulu", "Alpha", "alpha2", "a_b", "aZ", "10", "9"}) create(name, area);
-    EXPECT_EQ(subKeys(area),
-              (Strings{"10", "9", "Alpha", "alpha2", "aZ", "a_b", "beta", "Karvo Test", "Zulu", "_under"}));
+    EXPECT_EQ(subKeys(area), (Strings{"10", "9", "Alpha", "alpha2", "aZ", "a_b", "beta", "Karvo Test", "Zulu", "_under"}));
     char buffer[256];
     EXPECT_EQ(reg.RegEnumKeyA(area, 10, buffer, sizeof buffer), kErrorNoMoreItems);
 
-    // Letters beyond ASCII fold too; a different letter is a different key.
-    if (!ansiIsUtf8()) return;
+    if (!ansiIsUtf8()) return;  // letters beyond ASCII fold too; a different letter is a different key
     for (const char* name : {"Ärger", "ελληνικά", "кириллица", "Łódź"}) create(name, area);
     for (const char* other : {"äRGER", "ΕΛΛΗΝΙΚΆ", "КИРИЛЛИЦА", "łÓDŹ"})
         expectResults({{open(other, kKeyRead, h), kErrorSuccess}, {reg.RegCloseKey(h), kErrorSuccess}});
@@ -35,14 +33,12 @@ TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
     const std::string longest(255, 'k'), tooLong(256, 'k');
     HKey h = create(longest, area);
     std::string greek;  // 255 characters of two bytes each still fit: the limit counts characters
-    for (int i = 0; i < 255; ++i) greek += "λ";
+    for (int i = 0; i < 255 && ansiIsUtf8(); ++i) greek += "λ";
     if (ansiIsUtf8()) create(greek, area);
     // Windows refuses a name longer than 255 characters ("Registry element size limits"); Wine takes it.
-    EXPECT_EQ(reg.RegCreateKeyExA(area, tooLong.c_str(), 0, "", 0, 0x3F, nullptr, &h, nullptr),
-              underWine() ? kErrorSuccess : kErrorInvalidParameter);
+    EXPECT_EQ(reg.RegCreateKeyExA(area, tooLong.c_str(), 0, "", 0, 0x3F, nullptr, &h, nullptr), underWine() ? 0 : kErrorInvalidParameter);
     if (underWine()) reg.RegCloseKey(h), reg.RegDeleteKeyA(area, tooLong.c_str());
-    EXPECT_EQ(reg.RegOpenKeyExA(area, tooLong.c_str(), 0, kKeyRead, &h),
-              underWine() ? kErrorFileNotFound : kErrorInvalidParameter);
+    EXPECT_EQ(reg.RegOpenKeyExA(area, tooLong.c_str(), 0, kKeyRead, &h), underWine() ? kErrorFileNotFound : kErrorInvalidParameter);
     // A caller's 255-byte buffer cannot hold a 255-character name and its zero.
     char buffer[255];
     EXPECT_EQ(reg.RegEnumKeyA(area, 0, buffer, sizeof buffer), kErrorMoreData);
@@ -54,8 +50,7 @@ TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
               std::make_pair(ansiIsUtf8() ? 2u : 1u, ansiIsUtf8() && !underWine() ? DWORD(greek.size()) : 255u));
     // Windows limits names and the depth of the tree, not a path; Wine's ANSI calls refuse a path over 260.
     const std::string path = longest + "\\" + std::string(10, 'x');
-    EXPECT_EQ(reg.RegCreateKeyExA(area, path.c_str(), 0, "", 0, 0x3F, nullptr, &h, nullptr),
-              underWine() ? kErrorMoreData : kErrorSuccess);
+    EXPECT_EQ(reg.RegCreateKeyExA(area, path.c_str(), 0, "", 0, 0x3F, nullptr, &h, nullptr), underWine() ? kErrorMoreData : 0);
     reg.RegCloseKey(h);
 }
 
@@ -76,21 +71,18 @@ TEST_F(Service, MissingKeysBadHandlesAndDeletesFailCleanly) {
                    {reg.RegDeleteKeyA(area, "parent\\child"), kErrorSuccess}, {reg.RegDeleteKeyA(area, "Parent"), kErrorSuccess}});
     HKey top = create("Tree"), sibling = create("TreeSibling");
     for (const char* sub : {"A\\B\\C", "A\\D", "E"}) EXPECT_EQ(setSz(create(sub, top), "v", sub), kErrorSuccess);
-    EXPECT_EQ(setSz(top, "own", "x") + setSz(sibling, "kept", "x"), kErrorSuccess);
-    ASSERT_EQ(reg.DeleteTree(top, nullptr), kErrorSuccess);
+    expectResults({{setSz(top, "own", "x"), 0}, {setSz(sibling, "kept", "x"), 0}, {reg.DeleteTree(top, nullptr), 0}});
     EXPECT_EQ(std::make_pair(subKeys(top), valueNames(top)), std::make_pair(Strings{}, Strings{}));
     create("Again\\Below", top);
-    ASSERT_EQ(reg.DeleteTree(area, "TREE"), kErrorSuccess);
-    EXPECT_EQ(open("Tree", kKeyRead, h), kErrorFileNotFound);
+    expectResults({{reg.DeleteTree(area, "TREE"), 0}, {open("Tree", kKeyRead, h), kErrorFileNotFound}});
     EXPECT_EQ(valueNames(sibling), Strings{"kept"});
 }
 
 TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
     create("Rights\\Existing");
     HKey query = 0, enumerate = 0, writable = 0, sub = 0;
-    ASSERT_EQ(open("Rights", kKeyQueryValue, query), kErrorSuccess);
-    ASSERT_EQ(open("Rights", kKeyEnumerateSubKeys, enumerate), kErrorSuccess);
-    ASSERT_EQ(open("Rights", kKeySetValue | kKeyCreateSubKey, writable), kErrorSuccess);
+    ASSERT_EQ(open("Rights", kKeyQueryValue, query) + open("Rights", kKeyEnumerateSubKeys, enumerate) +
+              open("Rights", kKeySetValue | kKeyCreateSubKey, writable), kErrorSuccess);
     char name[256];
     std::string raw;
     DWORD size = 0, values = 0;
@@ -107,9 +99,8 @@ TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
                    {setSz(writable, "v", "x"), kErrorSuccess},
                    {reg.RegQueryValueExA(query, "v", nullptr, nullptr, nullptr, &size), kErrorSuccess},
                    {reg.RegDeleteValueA(writable, "V"), kErrorSuccess}});
-    const std::tuple<HKey, const char*, LONG> creates[] = {
-        {query, "New", unchecked}, {query, "Existing", kErrorSuccess}, {writable, "New", kErrorSuccess}};
-    for (const auto& [parent, child, result] : creates) {
+    for (const auto& [parent, child, result] :
+         {std::tuple<HKey, const char*, LONG>{query, "New", unchecked}, {query, "Existing", 0}, {writable, "New", 0}}) {
         EXPECT_EQ(reg.RegCreateKeyExA(parent, child, 0, "", 0, 0x3F, nullptr, &sub, nullptr), result) << child;
         reg.RegCloseKey(sub);
     }
@@ -118,8 +109,7 @@ TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
 
 TEST_F(Service, HandleToADeletedKeyNeverReachesANewOne) {
     HKey old = create("Doomed");
-    EXPECT_EQ(setSz(old, "v", "old"), kErrorSuccess);
-    ASSERT_EQ(reg.RegDeleteKeyA(area, "Doomed"), kErrorSuccess);
+    expectResults({{setSz(old, "v", "old"), 0}, {reg.RegDeleteKeyA(area, "Doomed"), 0}});
     HKey fresh = create("Doomed"), child = 0;
     std::string name;
     expectResults({{setSz(old, "v", "stale"), kErrorKeyDeleted}, {reg.RegDeleteValueA(old, "v"), kErrorKeyDeleted},

@@ -20,7 +20,6 @@ pid_t spawn(const std::function<bool()>& body) {  // the child's status is 0 whe
     if (pid == 0) _exit(body() ? 0 : 1);
     return pid;
 }
-
 int waitFor(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
@@ -45,7 +44,7 @@ Strings valuesOf(RegistryService& s, HKey root, const char* path) {  // "name=fi
     DWORD type = 0;
     Bytes data;
     if (s.RegOpenKeyExA(root, path, 0, kKeyRead, &h) == kErrorSuccess)
-        for (DWORD i = 0; s.EnumValueRaw(h, i, name, type, data) == kErrorSuccess; ++i)
+        while (s.EnumValueRaw(h, DWORD(names.size()), name, type, data) == kErrorSuccess)
             names.push_back(name + "=" + std::to_string(data.empty() ? -1 : data[0]));
     s.RegCloseKey(h);
     return names;
@@ -84,29 +83,25 @@ TEST_F(StoreTest, BatchCommitsAllOrRollsBackAll) {
     ASSERT_EQ(reg.BeginBatch(), kErrorSuccess);
     EXPECT_EQ(setSz(h, "inside", "1"), kErrorSuccess);
     HKey made = create("Made\\Deeper", h);
-    EXPECT_EQ(reg.RegDeleteValueA(h, "before"), kErrorSuccess);
+    ASSERT_EQ(reg.RegDeleteValueA(h, "before"), kErrorSuccess);
     EXPECT_EQ(valueNames(h), Strings{"inside"});  // the batch sees its own changes
     ASSERT_EQ(reg.RollbackBatch(), kErrorSuccess);
     EXPECT_EQ(std::make_pair(valueNames(h), subKeys(h)), std::make_pair(Strings{"before"}, Strings{}));
     // The handle to a key that the rollback took away stays dead even when its id comes back.
     HKey again = create("Other\\Keys", h);
-    EXPECT_EQ(setSz(made, "v", "x"), kErrorKeyDeleted);
-    EXPECT_TRUE(valueNames(again).empty());
+    EXPECT_EQ(std::make_pair(setSz(made, "v", "x"), valueNames(again)), std::make_pair(kErrorKeyDeleted, Strings{}));
 
     expectResults({{reg.BeginBatch(), 0}, {setSz(h, "kept", "1"), 0}, {reg.BeginBatch(), 0},  // nested: undone alone
                    {setSz(h, "nested", "1"), 0}, {reg.RollbackBatch(), 0}, {reg.CommitBatch(), 0}});
     EXPECT_EQ(valueNames(h), (Strings{"before", "kept"}));
-    EXPECT_EQ(reg.CommitBatch(), kErrorInvalidParameter);
-    EXPECT_EQ(reg.RollbackBatch(), kErrorInvalidParameter);
+    expectResults({{reg.CommitBatch(), kErrorInvalidParameter}, {reg.RollbackBatch(), kErrorInvalidParameter}});
 }
 
 TEST_F(StoreTest, OtherConnectionsAreSeenButAListUnderWayIsKept) {
     HKey h = create("Shared", kHkeyCurrentUser), doomed = create("Doomed", kHkeyCurrentUser);
-    create("A", h);
-    create("C", h);
-    EXPECT_EQ(setSz(h, "one", "1"), kErrorSuccess);
+    create("A", h), create("C", h);
     std::string name;
-    ASSERT_EQ(reg.EnumKeyRaw(h, 0, name), kErrorSuccess);
+    expectResults({{setSz(h, "one", "1"), 0}, {reg.EnumKeyRaw(h, 0, name), 0}});
 
     auto second = openStore(file);  // another process, as far as the store knows
     HKey other = 0, shared = 0;
@@ -116,16 +111,12 @@ TEST_F(StoreTest, OtherConnectionsAreSeenButAListUnderWayIsKept) {
                    {second->RegDeleteKeyA(kHkeyCurrentUser, "Doomed"), 0}});
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the life of a read snapshot
     // Index 1 goes on with the listing begun at index 0; a shifted list could show a name twice.
-    ASSERT_EQ(reg.EnumKeyRaw(h, 1, name), kErrorSuccess);
-    EXPECT_EQ(name, "C");
-    EXPECT_EQ(reg.EnumKeyRaw(h, 2, name), kErrorNoMoreItems);
-    EXPECT_EQ(setSz(doomed, "v", "x"), kErrorKeyDeleted);
-    EXPECT_EQ(path(doomed), "<none>");
-    EXPECT_EQ(reg.RegCloseKey(doomed), kErrorSuccess);  // a stale handle can still be closed, once
-    EXPECT_EQ(reg.RegCloseKey(doomed), kErrorInvalidHandle);
+    expectResults({{reg.EnumKeyRaw(h, 1, name), 0}, {name == "C", true}, {reg.EnumKeyRaw(h, 2, name), kErrorNoMoreItems}});
+    EXPECT_EQ(path(doomed), "<none>");  // a stale handle has no path and is closed once
+    expectResults({{setSz(doomed, "v", "x"), kErrorKeyDeleted}, {reg.RegCloseKey(doomed), 0}, {reg.RegCloseKey(doomed), kErrorInvalidHandle}});
     EXPECT_EQ(subKeys(h), (Strings{"A", "B", "C"}));  // a new listing sees the change
     // Creation order holds across connections: the order counter is shared, not per process.
-    EXPECT_EQ(setSz(h, "three", "3"), kErrorSuccess);
+    ASSERT_EQ(setSz(h, "three", "3"), kErrorSuccess);
     EXPECT_EQ(valueNames(h), (Strings{"one", "two", "three"}));
     // The process's own changes show at once, even in the middle of a listing.
     expectResults({{reg.EnumKeyRaw(h, 0, name), 0}, {reg.RegDeleteKeyA(h, "A"), 0}, {reg.EnumKeyRaw(h, 1, name), 0}});
@@ -148,18 +139,18 @@ TEST_F(StoreTest, KilledBatchLeavesNoTrace) {
             if (i == 3000 && write(ready[1], "x", 1) != 1) return false;
         }
     });
-    close(ready[1]);
     char c = 0;
+    close(ready[1]);
     ASSERT_EQ(read(ready[0], &c, 1), 1);  // well inside the batch, with pages spilled to the log
-    close(ready[0]);
     kill(child, SIGKILL);
     EXPECT_EQ(waitFor(child), 128 + SIGKILL);
+    close(ready[0]);
     EXPECT_EQ(sql(file, "PRAGMA integrity_check"), "ok");
     auto after = openStore(file);
     HKey k = 0;
-    EXPECT_EQ(after->RegOpenKeyExA(kHkeyCurrentUser, "Batch", 0, kKeyRead, &k), kErrorFileNotFound);
+    expectResults({{after->RegOpenKeyExA(kHkeyCurrentUser, "Batch", 0, kKeyRead, &k), kErrorFileNotFound},
+                   {after->RegCreateKeyExA(kHkeyCurrentUser, "After", 0, "", 0, 0x3F, nullptr, &k, nullptr), 0}});
     EXPECT_EQ(valuesOf(*after, kHkeyCurrentUser, "Before"), Strings{"v=107"});
-    EXPECT_EQ(after->RegCreateKeyExA(kHkeyCurrentUser, "After", 0, "", 0, 0x3F, nullptr, &k, nullptr), kErrorSuccess);
 }
 
 TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRace) {
@@ -200,12 +191,11 @@ TEST(StoreCreation, OlderStoreKeepsItsValuesAndTheirOrder) {
         " NOT NULL); CREATE UNIQUE INDEX vals_by_name ON vals(key, uname); INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3,"
         " x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');");
     auto s = openStore(file);
-    HKey h = 0;
-    ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "old", 0, kKeyAllAccess, &h), kErrorSuccess);
+    HKey h = 0, user = 0;
     const std::uint8_t three = 3;
-    ASSERT_EQ(s->SetValueRaw(h, "new", kRegBinary, &three, 1), kErrorSuccess);
-    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "old"), (Strings{"zeta=1", "Alpha=2", "new=3"}));
-    EXPECT_EQ(s->RegOpenKeyExA(kHkeyCurrentUser, "", 0, kKeyRead, &h), kErrorSuccess);  // skeleton completed
+    ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "old", 0, kKeyAllAccess, &h), kErrorSuccess);
+    EXPECT_EQ(s->RegOpenKeyExA(kHkeyCurrentUser, "", 0, kKeyRead, &user) + s->SetValueRaw(h, "new", kRegBinary, &three, 1), 0);
+    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "old"), (Strings{"zeta=1", "Alpha=2", "new=3"}));  // and the skeleton is made
 }
 
 TEST(StoreCreation, UnusableStoreFailsEveryCall) {
@@ -215,13 +205,10 @@ TEST(StoreCreation, UnusableStoreFailsEveryCall) {
         auto s = openStore(file);
         HKey h = 0;
         std::string name;  // every call fails, none crashes
-        EXPECT_NE(s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE", 0, kKeyRead, &h), kErrorSuccess) << file;
-        EXPECT_NE(s->RegCreateKeyExA(kHkeyCurrentUser, "X", 0, "", 0, 0x3F, nullptr, &h, nullptr), kErrorSuccess);
-        EXPECT_NE(s->EnumKeyRaw(kHkeyLocalMachine, 0, name), kErrorSuccess);
-        EXPECT_NE(s->SetValueRaw(kHkeyCurrentUser, "v", kRegSz, nullptr, 0), kErrorSuccess);
-        EXPECT_NE(s->BeginBatch(), kErrorSuccess);
-        EXPECT_FALSE(s->KeyPath(kHkeyLocalMachine, name));
-        EXPECT_EQ(s->RegCloseKey(0), kErrorInvalidHandle);
+        for (LONG result : {s->RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE", 0, kKeyRead, &h), s->EnumKeyRaw(kHkeyLocalMachine, 0, name),
+                            s->RegCreateKeyExA(kHkeyCurrentUser, "X", 0, "", 0, 0x3F, nullptr, &h, nullptr),
+                            s->SetValueRaw(kHkeyCurrentUser, "v", kRegSz, nullptr, 0), s->BeginBatch(), LONG(!s->KeyPath(kHkeyLocalMachine, name))})
+            EXPECT_NE(result, kErrorSuccess) << file;
     }
 }
 
