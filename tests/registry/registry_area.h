@@ -1,8 +1,7 @@
 // A private key area for suites that run on every back end: HKEY_CURRENT_USER\Software\Karvo Tests\<run>,
-// removed with everything below it afterwards (safe on a real Windows machine too). Off Windows,
-// KARVO_TEST_BACKEND picks the back end: the store (default), "helper" (a store behind reghelper's
-// pipe, which must pass every call through unchanged) or "wine" (the run's Wine prefix through
-// reghelper.exe, where Wine's own answers hold).
+// removed with all below it afterwards (safe on a real Windows machine too). Off Windows,
+// KARVO_TEST_BACKEND picks the back end: the store (default), "helper" (a store behind reghelper's pipe,
+// which must pass every call through unchanged) or "wine" (the run's Wine prefix, Wine's answers holding).
 #pragma once
 
 #include "TestSupport.h"
@@ -15,10 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace karvo::test {
 
@@ -89,9 +85,9 @@ protected:
     }
     // Names in this back end's listing order: the store lists sub-keys by upper-cased name and values
     // in creation order; Wine sorts both by lower-cased name, so there both sides are sorted.
-    static Strings listed(Strings names) {
+    Strings listed(Strings names) const {
         const auto upper = [](char x, char y) { return std::toupper(std::uint8_t(x)) < std::toupper(std::uint8_t(y)); };
-        if (underWine() || !kOffWindows)
+        if (underWine() || !store)
             std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
                 return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), upper);
             });
@@ -115,12 +111,10 @@ protected:
     HKey area = 0;
 
 private:
-#ifdef _WIN32
-    static constexpr bool kOffWindows = false;
-    RegistryService& backEnd() { return systemRegistry(); }
-#else
-    static constexpr bool kOffWindows = true;
     RegistryService& backEnd() {
+#ifdef _WIN32
+        return systemRegistry();
+#else
         if (backEndName() == "wine" && (skip = winePrefixMissing()).empty())
             store = openWineRegistry(testWinePrefix());  // the run's prefix; each test keeps to its area
         else if (backEndName() == "helper")
@@ -128,8 +122,8 @@ private:
         else
             store = openStore(file);
         return *store;
-    }
 #endif
+    }
     std::vector<HKey> made_;
 };
 
