@@ -84,13 +84,10 @@ private:
 };
 
 template <class F>
-RegistryError raised(F&& f) {
-    try { f(); } catch (const RegistryError& e) { return e; }
-    ADD_FAILURE() << "no RegistryError";
-    return RegistryError(0, "", "");
+std::tuple<std::int32_t, std::string, std::string> failure(F&& f) {  // the number, source and description raised
+    try { f(); } catch (const RegistryError& e) { return {e.number(), e.source(), e.description()}; }
+    return {0, "", "no RegistryError"};
 }
-
-auto what(const RegistryError& e) { return std::make_tuple(e.number(), std::string(e.source()), std::string(e.description())); }
 
 // An object that talks to the probe; every test ends with no key left open.
 class CRegistry : public RegistryArea {
@@ -141,7 +138,7 @@ TEST_F(CRegistry, AFreshObjectPointsNowhereAndMissingValuesYieldTheDefault) {
     cRegistry fresh(probe);
     EXPECT_FALSE(fresh.KeyExists());
     EXPECT_TRUE(sections(fresh).empty() && std::holds_alternative<std::monostate>(fresh.Value()));
-    EXPECT_EQ(what(raised([&] { fresh.CreateKey(); })),
+    EXPECT_EQ(failure([&] { fresh.CreateKey(); }),
               std::make_tuple(26001, "registry_tests.cRegistry", "Failed to create registry Key: '"));
     at("");
     reg.setDefault(std::string("fallback")), reg.setValueType(3);
@@ -153,11 +150,10 @@ TEST_F(CRegistry, CreateTestAndDeleteKeys) {
     EXPECT_TRUE(reg.CreateKey() && reg.CreateKey()) << "an existing key is opened";
     EXPECT_TRUE(keyExists(root, base + "\\KARVO\\deep") && reg.DeleteKey());
     EXPECT_FALSE(reg.KeyExists());
-    RegistryError e = raised([&] { reg.DeleteKey(); });
-    EXPECT_EQ(std::make_pair(e.number(), e.description()),
-              std::make_pair(26001, "Failed to delete registry Key: '-2147483647',Section: '" + base + "\\Karvo\\Deep\\Leaf"));
+    EXPECT_EQ(failure([&] { reg.DeleteKey(); }), std::make_tuple(26001, cRegistry::ErrorSource(), "Failed to delete registry "
+              "Key: '-2147483647',Section: '" + base + "\\Karvo\\Deep\\Leaf"));
     at("Karvo");
-    EXPECT_EQ(raised([&] { reg.DeleteKey(); }).number(), 26001) << "a key with sub-keys is refused";
+    EXPECT_EQ(std::get<0>(failure([&] { reg.DeleteKey(); })), 26001) << "a key with sub-keys is refused";
     EXPECT_TRUE(reg.KeyExists());
 }
 
@@ -180,7 +176,7 @@ TEST_F(CRegistry, EnumerateSectionsListsSubKeysOnOneHandleAndStopsAtALongNameOrA
     at("Long");
     EXPECT_EQ(sections(reg), (Strings{"a", fits}));
     probe.throwAtEnumKey = 1;  // a failure of the service itself is raised with its text
-    EXPECT_EQ(what(raised([&] { sections(reg); })),
+    EXPECT_EQ(failure([&] { sections(reg); }),
               std::make_tuple(-2147194454, cRegistry::ErrorSource(), std::string("enumeration broke down")));
 }
 
@@ -251,7 +247,7 @@ TEST_F(CRegistry, BinaryAndNumberWrites) {
         EXPECT_EQ(stored(name), kept) << name;
     EXPECT_EQ(std::make_pair(std::get<Bytes>(read("bin")), std::get<Bytes>(read("empty"))), std::make_pair(Bytes{1, 2, 0xFF, 0}, Bytes{0}));
     EXPECT_EQ(typed<std::int32_t>("one"), std::make_pair(1, 4));
-    EXPECT_EQ(what(raised([&] { write("text", 3, std::string("text")); })), std::make_tuple(26001, "", ""));
+    EXPECT_EQ(failure([&] { write("text", 3, std::string("text")); }), std::make_tuple(26001, "", ""));
 }
 
 TEST_F(CRegistry, WriteAndDeleteFailuresDescribeTheWholePlace) {
@@ -266,7 +262,7 @@ TEST_F(CRegistry, WriteAndDeleteFailuresDescribeTheWholePlace) {
         {[&] { at("Missing", "gone"), reg.DeleteValue(); }, 26001, "Failed to open key " + place + "\\Missing' for delete access"},
     };
     for (const auto& [action, number, description] : failures)
-        EXPECT_EQ(what(raised(action)), std::make_tuple(number, cRegistry::ErrorSource(), description));
+        EXPECT_EQ(failure(action), std::make_tuple(number, cRegistry::ErrorSource(), description));
 }
 
 // File types under both class roots, with the run's own names, removed afterwards.
@@ -318,10 +314,8 @@ TEST_F(CRegistryAssociations, AFailingWriteStopsARegistrationAndAdditionalVerbsF
     probe.refuseCreate = [this](HKey hive, const std::string& path) {
         return hive == kHkeyLocalMachine && path.find(cls) != std::string::npos;
     };
-    RegistryError e = raised([&] { registerDoc("k.exe", true, 0); });
-    EXPECT_EQ(std::make_pair(e.number(), e.description()),
-              std::make_pair(26001, "Failed to set registry value Key: '-2147483646',Section: 'SOFTWARE\\Classes\\" +
-                                        cls + "',Key: '' to value: 'Karvo document'"));
+    EXPECT_EQ(failure([&] { registerDoc("k.exe", true, 0); }), std::make_tuple(26001, cRegistry::ErrorSource(), "Failed to "
+              "set registry value Key: '-2147483646',Section: 'SOFTWARE\\Classes\\" + cls + "',Key: '' to value: 'Karvo document'"));
     EXPECT_EQ(text(kHkeyClassesRoot, cls), "Karvo document") << "what was written stays";
     EXPECT_FALSE(exists("shell"));
 
@@ -333,17 +327,14 @@ TEST_F(CRegistryAssociations, AFailingWriteStopsARegistrationAndAdditionalVerbsF
               "&Edit|k.exe /e \"%1\"|k 7");
     EXPECT_FALSE(exists("shell\\bad")) << "a verb that cannot be written is skipped without a word";
 
-    EXPECT_EQ(what(raised([&] { reg.CreateAdditionalEXEAssociations(cls, items({"a", "b", "c", "d"})); })),
-              std::make_tuple(static_cast<std::int32_t>(0x800469ACu), cRegistry::ErrorSource(),
-                              std::string("Invalid parameter list passed to CreateAdditionalEXEAssociations - "
-                                          "expected Name/Text/Command")));
+    EXPECT_EQ(failure([&] { reg.CreateAdditionalEXEAssociations(cls, items({"a", "b", "c", "d"})); }),
+              std::make_tuple(std::int32_t(0x800469ACu), cRegistry::ErrorSource(),
+                              "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command"));
     EXPECT_FALSE(exists("shell\\a"));
-    for (const auto& list : {items({"a", "b", "c"}), items({})}) {
-        e = raised([&] { reg.CreateAdditionalEXEAssociations(cls + ".Other", list); });
-        EXPECT_EQ(std::make_pair(e.number(), e.description()),
-                  std::make_pair(static_cast<std::int32_t>(0x800469ADu),
-                                 std::string("Error - attempt to create additional associations before class defined.")));
-    }
+    for (const auto& list : {items({"a", "b", "c"}), items({})})
+        EXPECT_EQ(failure([&] { reg.CreateAdditionalEXEAssociations(cls + ".Other", list); }),
+                  std::make_tuple(std::int32_t(0x800469ADu), cRegistry::ErrorSource(),
+                                  "Error - attempt to create additional associations before class defined."));
     EXPECT_FALSE(keyExists(kHkeyClassesRoot, cls + ".Other"));
 }
 
