@@ -33,6 +33,12 @@ bool underWine();  // Wine's registry, where it answers otherwise than Windows d
 inline bool underWine() { return backEndName() == "wine"; }
 #endif
 
+// Each pair is a call's result and the result expected, reported by its place in the list.
+inline void expectResults(std::initializer_list<std::pair<LONG, LONG>> results) {
+    int i = 0;
+    for (const auto& [got, want] : results) EXPECT_EQ(got, want) << "result " << i++;
+}
+
 class RegistryArea : public ::testing::Test {
 protected:
     RegistryArea() : reg(backEnd()) { area = create(""); }
@@ -92,11 +98,6 @@ protected:
                 return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), upper);
             });
         return names;
-    }
-    // Each pair is a call's result and the result expected, reported by its place in the list.
-    static void expectResults(std::initializer_list<std::pair<LONG, LONG>> results) {
-        int i = 0;
-        for (const auto& [got, want] : results) EXPECT_EQ(got, want) << "result " << i++;
     }
     bool ansiIsUtf8() const { return store != nullptr; }  // off Windows only
 

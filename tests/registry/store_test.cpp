@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -64,12 +65,12 @@ TEST_F(StoreTest, PathsAnswerInTheStoredSpellingAndTheirViewsTerms) {
     expectResults({{open("S-1-5-21-1000\\software\\karvo test", kKeyRead, viaUsers, kHkeyUsers), 0},
                    {open("SOFTWARE\\Classes\\.KARVO", kKeyRead, viaMachine, kHkeyLocalMachine), 0},
                    {open("SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", kKeyRead, profile, kHkeyLocalMachine), 0}});
-    EXPECT_EQ(path(viaUsers), "HKEY_USERS\\S-1-5-21-1000\\Software\\Karvo Test");
-    EXPECT_EQ(path(cls), "HKEY_CLASSES_ROOT\\.karvo");
-    EXPECT_EQ(path(viaMachine), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.karvo");
-    EXPECT_EQ(path(kHkeyCurrentConfig) + "|" + path(kHkeyDynData), "HKEY_CURRENT_CONFIG|<none>");
-    EXPECT_NE(reg.RegOpenKeyExA(kHkeyDynData, "", 0, kKeyRead, &profile), kErrorSuccess);
-    EXPECT_NE(reg.RegOpenKeyExA(kHkeyPerformanceData, "", 0, kKeyRead, &profile), kErrorSuccess);
+    for (const auto& [h, p] : {std::pair<HKey, const char*>{viaUsers, "HKEY_USERS\\S-1-5-21-1000\\Software\\Karvo Test"},
+                               {cls, "HKEY_CLASSES_ROOT\\.karvo"}, {viaMachine, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.karvo"},
+                               {kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG"}, {kHkeyDynData, "<none>"}})
+        EXPECT_EQ(path(h), p);
+    for (HKey unserved : {kHkeyDynData, kHkeyPerformanceData})
+        EXPECT_NE(reg.RegOpenKeyExA(unserved, "", 0, kKeyRead, &profile), kErrorSuccess) << unserved;
 }
 
 TEST_F(StoreTest, RootsAndViewBasesCannotBeDeleted) {
@@ -81,9 +82,7 @@ TEST_F(StoreTest, RootsAndViewBasesCannotBeDeleted) {
 
 TEST_F(StoreTest, BatchCommitsAllOrRollsBackAll) {
     HKey h = create("Batch", kHkeyCurrentUser);
-    ASSERT_EQ(setSz(h, "before", "1"), kErrorSuccess);
-    ASSERT_EQ(reg.BeginBatch(), kErrorSuccess);
-    EXPECT_EQ(setSz(h, "inside", "1"), kErrorSuccess);
+    expectResults({{setSz(h, "before", "1"), 0}, {reg.BeginBatch(), 0}, {setSz(h, "inside", "1"), 0}});
     HKey made = create("Made\\Deeper", h);
     ASSERT_EQ(reg.RegDeleteValueA(h, "before"), kErrorSuccess);
     EXPECT_EQ(valueNames(h), Strings{"inside"});  // the batch sees its own changes
@@ -240,10 +239,9 @@ TEST(HelperRegistry, AHelperThatCannotServeFailsEveryCallAndSaysSoOnce) {
         HKey h = 0;
         char name[256];
         std::string path;
-        EXPECT_EQ(reg->RegOpenKeyExA(kHkeyCurrentUser, "Software", 0, kKeyRead, &h), kErrorCantOpen);
-        EXPECT_EQ(h, 0u);
-        EXPECT_EQ(reg->RegEnumKeyA(kHkeyCurrentUser, 0, name, sizeof name), kErrorCantOpen);
-        EXPECT_FALSE(reg->KeyPath(kHkeyCurrentUser, path));
+        expectResults({{reg->RegOpenKeyExA(kHkeyCurrentUser, "Software", 0, kKeyRead, &h), kErrorCantOpen}, {LONG(h), 0},
+                       {reg->RegEnumKeyA(kHkeyCurrentUser, 0, name, sizeof name), kErrorCantOpen},
+                       {reg->KeyPath(kHkeyCurrentUser, path), false}});
         ASSERT_EQ(said.size(), 1u) << why;
         EXPECT_EQ(said[0].rfind("The registry of the test store cannot be reached: " + why, 0), 0u) << said[0];
         EXPECT_EQ(std::filesystem::exists(marker), argv.size() > 1 && !known) << why;
@@ -257,8 +255,7 @@ TEST(HelperRegistry, TheServerStopsAtARequestItCannotRead) {
     TempDir dir;
     const auto store = openStore((dir / "r.db").string());
     const auto serve = [&](const std::string& bytes) {  // the status and the length of the answers
-        std::FILE* in = std::tmpfile();
-        std::FILE* out = std::tmpfile();
+        std::FILE *in = std::tmpfile(), *out = std::tmpfile();
         std::fwrite(bytes.data(), 1, bytes.size(), in);
         std::rewind(in);
         const int status = serveRegistry(*store, in, out);
@@ -285,30 +282,27 @@ TEST(RegistryChoice, StoresAndWinePrefixesAreFoundCheckedAndNeverCreated) {
     writeFile(dir / "bin" / "wine", "#!/bin/sh\n");
     std::filesystem::permissions(dir / "bin" / "wine", std::filesystem::perms::owner_all);
     ScopedEnv home("HOME", d + "/home"), helper("KARVO_WINE_HELPER", d + "/prefix/system.reg");  // any file will do
-    struct Case {
-        std::string registry, winePrefix, dataHome, path;
-        std::string location, problem;  // the store file or the prefix; part of the message, "" for none
-    };
-    const Case cases[] = {
-        {d + "/a/b/store.db", "", "", d + "/bin", d + "/a/b/store.db", ""},
-        {"", "", d + "/data", d + "/bin", d + "/data/karvo/registry.db", ""},
-        {"", "", "relative", d + "/bin", d + "/home/.local/share/karvo/registry.db", ""},  // relative: ignored
-        {"wine:" + d + "/prefix/", "", "", d + "/bin", d + "/prefix", ""},
-        {"wine", d + "/prefix", "", d + "/bin", d + "/prefix", ""},
-        {"wine", "", "", d + "/bin", d + "/home/.wine", "the folder does not exist"},
-        {"wine:" + d + "/missing", "", "", d + "/bin", d + "/missing", "the folder does not exist"},
-        {"wine:" + d + "/notaprefix", "", "", d + "/bin", d + "/notaprefix", "is not a Wine prefix"},
+    const std::string bin = d + "/bin";
+    // $KARVO_REGISTRY, $WINEPREFIX, $XDG_DATA_HOME, $PATH; the store file or the prefix; part of the problem, "" for none
+    const std::array<std::string, 6> cases[] = {
+        {d + "/a/b/store.db", "", "", bin, d + "/a/b/store.db", ""},
+        {"", "", d + "/data", bin, d + "/data/karvo/registry.db", ""},
+        {"", "", "relative", bin, d + "/home/.local/share/karvo/registry.db", ""},  // relative: ignored
+        {"wine:" + d + "/prefix/", "", "", bin, d + "/prefix", ""},
+        {"wine", d + "/prefix", "", bin, d + "/prefix", ""},
+        {"wine", "", "", bin, d + "/home/.wine", "the folder does not exist"},
+        {"wine:" + d + "/missing", "", "", bin, d + "/missing", "the folder does not exist"},
+        {"wine:" + d + "/notaprefix", "", "", bin, d + "/notaprefix", "is not a Wine prefix"},
         {"wine:" + d + "/prefix", "", "", d + "/nowhere", d + "/prefix", "Wine is not installed"},
     };
-    for (const Case& c : cases) {
-        ScopedEnv registry("KARVO_REGISTRY", c.registry), prefix("WINEPREFIX", c.winePrefix),
-            data("XDG_DATA_HOME", c.dataHome), path("PATH", c.path);
+    for (const auto& [chosen, winePrefix, dataHome, paths, location, why] : cases) {
+        ScopedEnv registry("KARVO_REGISTRY", chosen), prefix("WINEPREFIX", winePrefix), data("XDG_DATA_HOME", dataHome),
+            path("PATH", paths);
         const RegistryChoice choice = registryChoice();
-        EXPECT_EQ(choice.wine, c.registry.rfind("wine", 0) == 0) << c.registry;
-        EXPECT_EQ(choice.wine ? choice.location : defaultStorePath(), c.location) << c.registry;
+        EXPECT_EQ(choice.wine, chosen.rfind("wine", 0) == 0) << chosen;
+        EXPECT_EQ(choice.wine ? choice.location : defaultStorePath(), location) << chosen;
         const std::string problem = registryProblem();
-        EXPECT_EQ(problem.empty(), c.problem.empty()) << c.registry << ": " << problem;
-        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.registry << ": " << problem;
+        EXPECT_TRUE(problem.empty() == why.empty() && problem.find(why) != std::string::npos) << chosen << ": " << problem;
         HKey h = 0;  // a prefix that cannot be used starts nothing and fails every call
         if (choice.wine && !problem.empty()) {
             EXPECT_EQ(openWineRegistry(choice.location)->RegOpenKeyExA(kHkeyUsers, "", 0, kKeyRead, &h), kErrorCantOpen);
