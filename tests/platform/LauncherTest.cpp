@@ -33,8 +33,7 @@ protected:
         bool inCall = true;
         RunProcess(commandLine, kStyleNormalFocus, context, [&](const ProcessOutcome& o) {
             EXPECT_FALSE(inCall) << commandLine;
-            result = o;
-            loop.quit();
+            result = o, loop.quit();
         });
         inCall = false;
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);

@@ -12,18 +12,13 @@
 using namespace karvo::platform;
 
 TEST(MsgBox, RealBoxesMapButtonsIconsAndAnswers) {
-    struct Case {
-        int style;
-        QString press;
-        int answer;
-        QMessageBox::Icon icon;
-        QStringList buttons;
-    };
-    for (const Case& c : {Case{vbOKOnly, "OK", vbOK, QMessageBox::NoIcon, {"OK"}},
-                          Case{vbOKCancel + vbCritical, "Cancel", vbCancel, QMessageBox::Critical, {"Cancel", "OK"}},
-                          Case{vbYesNo + vbExclamation, "No", vbNo, QMessageBox::Warning, {"No", "Yes"}},
-                          Case{vbYesNo + vbQuestion, "Yes", vbYes, QMessageBox::Question, {"No", "Yes"}},
-                          Case{vbOKOnly + vbInformation, "OK", vbOK, QMessageBox::Information, {"OK"}}}) {
+    // The style, the button pressed, the answer, and the icon and buttons shown.
+    for (const auto& [style, press, answer, shownIcon, shownButtons] :
+         {std::tuple<int, QString, int, QMessageBox::Icon, QStringList>{vbOKOnly, "OK", vbOK, QMessageBox::NoIcon, {"OK"}},
+          {vbOKCancel + vbCritical, "Cancel", vbCancel, QMessageBox::Critical, {"Cancel", "OK"}},
+          {vbYesNo + vbExclamation, "No", vbNo, QMessageBox::Warning, {"No", "Yes"}},
+          {vbYesNo + vbQuestion, "Yes", vbYes, QMessageBox::Question, {"No", "Yes"}},
+          {vbOKOnly + vbInformation, "OK", vbOK, QMessageBox::Information, {"OK"}}}) {
         QString title;  // what the box showed
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
@@ -35,15 +30,12 @@ TEST(MsgBox, RealBoxesMapButtonsIconsAndAnswers) {
             QAbstractButton* target = nullptr;
             for (QAbstractButton* b : box->buttons()) {
                 buttons << b->text().remove('&');
-                target = buttons.back() == c.press ? b : target;
+                target = buttons.back() == press ? b : target;
             }
-            if (target)
-                target->click();
-            else
-                box->close();
+            target ? target->click() : void(box->close());
         });
-        EXPECT_EQ(MsgBox(nullptr, "Text     ", c.style, "Caption"), c.answer) << c.style;
+        EXPECT_EQ(MsgBox(nullptr, "Text     ", style, "Caption"), answer) << style;
         buttons.sort();
-        EXPECT_EQ(std::make_tuple(title, icon, buttons), std::make_tuple(QString("Caption"), c.icon, c.buttons)) << c.style;
+        EXPECT_EQ(std::make_tuple(title, icon, buttons), std::make_tuple(QString("Caption"), shownIcon, shownButtons)) << style;
     }
 }

@@ -8,20 +8,13 @@ using karvo::platform::ShellExecuteA;
 
 namespace {
 
-class Shell : public karvo::test::ProgramFolder {
+class Shell : public karvo::test::ProgramFolder {  // the desktop's opener records what it is given
 protected:
+    void SetUp() override { karvo::platform::setUrlOpener([this](const std::string& u) { return opened.push_back(u), accept; }); }
+    void TearDown() override { karvo::platform::setUrlOpener({}); }
+    long open(const std::string& file, const std::string& verb = "open") { return ShellExecuteA(nullptr, verb, file, "", "", 1); }
     std::vector<std::string> opened;
     bool accept = true;
-    void SetUp() override {
-        karvo::platform::setUrlOpener([this](const std::string& url) {
-            opened.push_back(url);
-            return accept;
-        });
-    }
-    void TearDown() override { karvo::platform::setUrlOpener({}); }
-    long open(const std::string& file, const std::string& operation = "open") {
-        return ShellExecuteA(nullptr, operation, file, "", "", 1);
-    }
 };
 
 }  // namespace
