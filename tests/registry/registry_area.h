@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <random>
 
 namespace karvo::test {
@@ -26,7 +25,6 @@ inline std::string backEndName() {
     const char* name = std::getenv("KARVO_TEST_BACKEND");
     return name ? name : "";
 }
-
 #ifdef _WIN32
 bool underWine();  // Wine's registry, where it answers otherwise than Windows does
 #else
@@ -50,13 +48,12 @@ protected:
     void SetUp() override {
         if (!skip.empty()) GTEST_SKIP() << skip;
     }
-
     // Keys below the area, or below parent; they stay open until the test ends.
-    HKey create(const std::string& sub, HKey parent = 0, DWORD rights = kKeyAllAccess) {
+    HKey create(const std::string& sub, HKey parent = 0) {
         const std::string full = parent ? sub : sub.empty() ? base : base + "\\" + sub;
         HKey h = 0;
-        EXPECT_EQ(reg.RegCreateKeyExA(parent ? parent : root, full.c_str(), 0, "", 0, rights, nullptr, &h, nullptr),
-                  kErrorSuccess) << full;
+        EXPECT_EQ(reg.RegCreateKeyExA(parent ? parent : root, full.c_str(), 0, "", 0, kKeyAllAccess, nullptr, &h, nullptr), 0)
+            << full;
         made_.push_back(h);
         return h;
     }
@@ -90,7 +87,7 @@ protected:
                                   static_cast<DWORD>(text.size() + 1));
     }
     // Names in this back end's listing order: the store lists sub-keys by upper-cased name and values
-    // in creation order; Wine sorts both by lower-cased name, so there both sides are sorted.
+    // in creation order; Windows and Wine sort both, so there both sides are sorted.
     Strings listed(Strings names) const {
         const auto upper = [](char x, char y) { return std::toupper(std::uint8_t(x)) < std::toupper(std::uint8_t(y)); };
         if (underWine() || !store)

@@ -54,7 +54,7 @@ TEST_F(Service, NamesUpTo255CharactersAndPathsOfAnyLength) {
     reg.RegCloseKey(h);
 }
 
-TEST_F(Service, MissingKeysBadHandlesAndDeletesFailCleanly) {
+TEST_F(Service, MissingKeysBadOrStaleHandlesAndDeletesFailCleanly) {
     HKey h = 0, closed = 0;
     expectResults({{reg.RegCloseKey(0), kErrorInvalidHandle}, {reg.RegCloseKey(0x1234), kErrorInvalidHandle},
                    {open("NoSuchKey\\Below", kKeyRead, h), kErrorFileNotFound}, {LONG(h), 0},
@@ -74,6 +74,15 @@ TEST_F(Service, MissingKeysBadHandlesAndDeletesFailCleanly) {
     create("Again\\Below", top);
     expectResults({{reg.DeleteTree(area, "TREE"), 0}, {open("Tree", kKeyRead, h), kErrorFileNotFound}});
     EXPECT_EQ(valueNames(sibling), Strings{"kept"});
+    // A handle to a deleted key never reaches a new one of the same name.
+    HKey old = create("Doomed");
+    expectResults({{setSz(old, "v", "old"), 0}, {reg.RegDeleteKeyA(area, "Doomed"), 0}});
+    HKey fresh = create("Doomed"), child = 0;
+    std::string name;
+    expectResults({{setSz(old, "v", "stale"), kErrorKeyDeleted}, {reg.RegDeleteValueA(old, "v"), kErrorKeyDeleted},
+                   {reg.EnumKeyRaw(old, 0, name), kErrorKeyDeleted},
+                   {reg.RegCreateKeyExA(old, "Child", 0, "", 0, 0x3F, nullptr, &child, nullptr), kErrorKeyDeleted}});
+    EXPECT_EQ(std::make_pair(subKeys(fresh), valueNames(fresh)), std::make_pair(Strings{}, Strings{}));
 }
 
 TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
@@ -83,7 +92,8 @@ TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
               open("Rights", kKeySetValue | kKeyCreateSubKey, writable), kErrorSuccess);
     char name[256];
     std::string raw;
-    DWORD size = 0, values = 0;  // Windows asks KEY_QUERY_VALUE of RegQueryInfoKey and KEY_CREATE_SUB_KEY of a create that makes a
+    DWORD size = 0, values = 0;
+    // Windows asks KEY_QUERY_VALUE of RegQueryInfoKey and KEY_CREATE_SUB_KEY of a create that makes a
     // key (their reference pages); Wine checks neither. Opening an existing key needs no right.
     const LONG unchecked = underWine() ? kErrorSuccess : kErrorAccessDenied;
     expectResults({{reg.RegEnumKeyA(query, 0, name, sizeof name), kErrorAccessDenied}, {reg.EnumKeyRaw(query, 0, raw), kErrorAccessDenied},
@@ -102,18 +112,7 @@ TEST_F(Service, AccessRightsOfTheHandleAreHonoured) {
     for (HKey h : {query, enumerate, writable}) reg.RegCloseKey(h);
 }
 
-TEST_F(Service, HandleToADeletedKeyNeverReachesANewOne) {
-    HKey old = create("Doomed");
-    expectResults({{setSz(old, "v", "old"), 0}, {reg.RegDeleteKeyA(area, "Doomed"), 0}});
-    HKey fresh = create("Doomed"), child = 0;
-    std::string name;
-    expectResults({{setSz(old, "v", "stale"), kErrorKeyDeleted}, {reg.RegDeleteValueA(old, "v"), kErrorKeyDeleted},
-                   {reg.EnumKeyRaw(old, 0, name), kErrorKeyDeleted},
-                   {reg.RegCreateKeyExA(old, "Child", 0, "", 0, 0x3F, nullptr, &child, nullptr), kErrorKeyDeleted}});
-    EXPECT_EQ(std::make_pair(subKeys(fresh), valueNames(fresh)), std::make_pair(Strings{}, Strings{}));
-}
-
-TEST_F(Service, ValuesKeepTheirPlaceAndSpellingWhenOverwritten) {
+TEST_F(Service, ValuesKeepTheirPlaceAndSpellingWhenOverwrittenAndAnsiCallsConvertThemAndReportAnsiSizes) {
     for (const char* name : {"zeta", "Alpha", "", "mid", "ALPHA"})  // the last the same value, other case
         EXPECT_EQ(setSz(area, name, std::strcmp(name, "ALPHA") == 0 ? "2" : "1"), kErrorSuccess);
     EXPECT_EQ(valueNames(area), listed({"zeta", "Alpha", "", "mid"}));
@@ -124,9 +123,8 @@ TEST_F(Service, ValuesKeepTheirPlaceAndSpellingWhenOverwritten) {
     const std::uint8_t dword[] = {0x2A, 0, 0, 0};  // a null name is the default value
     ASSERT_EQ(reg.RegSetValueExA(area, nullptr, 0, kRegDword, dword, 4), kErrorSuccess);
     EXPECT_EQ(rawValue(area, ""), std::make_pair(kRegDword, Bytes(dword, dword + 4)));
-}
+    ASSERT_EQ(reg.DeleteTree(area, nullptr), kErrorSuccess);
 
-TEST_F(Service, AnsiFunctionsConvertStringsReportAnsiSizesAndReadOddDataSafely) {
     // "héllo €" is 10 bytes in UTF-8; Windows' ANSI code page holds it only when that is UTF-8.
     const std::string text = store ? "h\xC3\xA9llo \xE2\x82\xAC" : "h\xE9llo \x80", multi("a\0b\0\0", 5);
     const DWORD ansiSize = static_cast<DWORD>(text.size() + 1);
