@@ -21,10 +21,7 @@ using namespace karvo::reg;
 using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
-inline std::string backEndName() {
-    const char* name = std::getenv("KARVO_TEST_BACKEND");
-    return name ? name : "";
-}
+inline std::string backEndName() { return std::getenv("KARVO_TEST_BACKEND") ? std::getenv("KARVO_TEST_BACKEND") : ""; }
 #ifdef _WIN32
 bool underWine();  // Wine's registry, where it answers otherwise than Windows does
 #else
@@ -45,9 +42,7 @@ protected:
         EXPECT_EQ(reg.DeleteTree(root, base.c_str()), kErrorSuccess);
         reg.RegDeleteKeyA(root, "Software\\Karvo Tests");  // only when no other run's area is left in it
     }
-    void SetUp() override {
-        if (!skip.empty()) GTEST_SKIP() << skip;
-    }
+    void SetUp() override { if (!skip.empty()) GTEST_SKIP() << skip; }  // when the back end cannot run here
     // Keys below the area, or below parent; they stay open until the test ends.
     HKey create(const std::string& sub, HKey parent = 0) {
         const std::string full = parent ? sub : sub.empty() ? base : base + "\\" + sub;

@@ -169,19 +169,18 @@ TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRaceAnOlderOneKeepsItsV
     EXPECT_EQ(s->CommitBatch(), kErrorSuccess);
 
     // A store written before values carried an order number: their row order was the order.
-    sql(old, "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID; INSERT INTO meta VALUES("
-        "'initialized', '1'); CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT"
-        " NOT NULL, uname TEXT NOT NULL); CREATE UNIQUE INDEX keys_by_name ON keys(parent, uname); INSERT INTO keys VALUES"
-        "(1, 0, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE'), (2, 0, 'HKEY_USERS', 'HKEY_USERS'), (3, 1, 'Old', 'OLD');"
-        " CREATE TABLE vals(key INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB"
-        " NOT NULL); CREATE UNIQUE INDEX vals_by_name ON vals(key, uname); INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3,"
-        " x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');");
+    // Its roots and the views' bases are made when it is opened.
+    sql(old, "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL) WITHOUT ROWID; INSERT INTO meta VALUES('initialized',"
+        " '1'); CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT"
+        " NOT NULL); INSERT INTO keys VALUES(3, 1, 'Old', 'OLD'); CREATE TABLE vals(key INTEGER NOT NULL, name TEXT NOT NULL,"
+        " uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL); CREATE UNIQUE INDEX vals_by_name ON vals(key, uname);"
+        " INSERT INTO vals VALUES(3, 'zeta', 'ZETA', 3, x'01'), (3, 'Alpha', 'ALPHA', 3, x'02');");
     s = openStore(old);
     HKey h = 0, user = 0;
     const std::uint8_t three = 3;
     ASSERT_EQ(s->RegOpenKeyExA(kHkeyLocalMachine, "old", 0, kKeyAllAccess, &h), kErrorSuccess);
     EXPECT_EQ(s->RegOpenKeyExA(kHkeyCurrentUser, "", 0, kKeyRead, &user) + s->SetValueRaw(h, "new", kRegBinary, &three, 1), 0);
-    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "old"), (Strings{"zeta=1", "Alpha=2", "new=3"}));  // and the skeleton is made
+    EXPECT_EQ(valuesOf(*s, kHkeyLocalMachine, "old"), (Strings{"zeta=1", "Alpha=2", "new=3"}));
 }
 
 TEST(StoreCreation, UnusableStoreFailsEveryCall) {
