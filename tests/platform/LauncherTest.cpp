@@ -71,7 +71,7 @@ TEST_F(Launcher, NothingIsCalledOnceTheContextIsGone) {
     RunProcess(R"(C:\WINDOWS\helper first.txt x 0)", 1, context.get(), [&](const ProcessOutcome&) { ++calls; });
     context.reset();
     // A second program that ends well after the first, so both reports have fallen due.
-    program("waiter", "#!/bin/sh\nwhile [ ! -s first.txt ]; do sleep 0.05; done\nsleep 0.2\n");
+    program("waiter", "#!/bin/sh\nfor i in $(seq 200); do [ -s first.txt ] && break; sleep 0.05; done\nsleep 0.2\n");
     QObject other;
     ASSERT_TRUE(waitFor(R"(C:\WINDOWS\waiter)", &other));
     QCoreApplication::processEvents();
