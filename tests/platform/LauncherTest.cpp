@@ -9,7 +9,9 @@
 
 #include <memory>
 #include <optional>
+#include <tuple>
 
+using karvo::platform::kStyleNormalFocus;
 using karvo::platform::ProcessOutcome;
 using karvo::platform::RunProcess;
 using karvo::platform::StartProcess;
@@ -29,47 +31,34 @@ protected:
         std::optional<ProcessOutcome> result;
         QEventLoop loop;
         bool inCall = true;
-        RunProcess(commandLine, karvo::platform::kStyleNormalFocus, context, [&](const ProcessOutcome& o) {
+        RunProcess(commandLine, kStyleNormalFocus, context, [&](const ProcessOutcome& o) {
             EXPECT_FALSE(inCall) << commandLine;
-            result = o;
-            loop.quit();
+            result = o, loop.quit();
         });
         inCall = false;
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result;
+        return result ? result : (loop.exec(), result);
     }
 };
 
 }  // namespace
 
-TEST_F(Launcher, StartProcessRunsInTheWorkingFolder) {
-    EXPECT_GT(StartProcess(R"(C:\WINDOWS\helper.exe where.txt hello 0)", karvo::platform::kStyleNormalFocus), 0);
+TEST_F(Launcher, ProgramsRunInTheWorkingFolderAndReportStartExitStatusAndTrimmedErrorTextLater) {
+    EXPECT_GT(StartProcess(R"(C:\WINDOWS\helper.exe where.txt hello 0)", kStyleNormalFocus), 0);
     EXPECT_EQ(written("where.txt"), tmp.str() + "\n");  // the program runs on its own
-    EXPECT_EQ(StartProcess(R"(C:\WINDOWS\absent.exe x)", karvo::platform::kStyleNormalFocus), 0);
-    EXPECT_EQ(StartProcess("", karvo::platform::kStyleNormalFocus), 0);
-}
-
-TEST_F(Launcher, RunProcessReportsStartExitStatusAndTrimmedErrorTextLater) {
+    EXPECT_EQ(StartProcess(R"(C:\WINDOWS\absent.exe x)", kStyleNormalFocus) + StartProcess("", kStyleNormalFocus), 0);
     karvo::test::writeFile(windir / "plain", "not a program");
     program("crasher", "#!/bin/sh\nkill -9 $$\n");  // killed by a signal: no exit status
-    struct Case {
-        const char* line;
-        bool started;
-        int exitCode;
-        const char* errorText;  // "?": some reason; nullptr: not looked at
-    };
-    for (const Case& c : {Case{R"(c:\windows\HELPER out.txt "bad thing" 3)", true, 3, "bad thing"},
-                          Case{R"(c:\windows\HELPER out.txt "" 0)", true, 0, ""},
-                          Case{R"(C:\WINDOWS\absent)", false, -1, "?"}, Case{R"(C:\WINDOWS\plain)", false, -1, nullptr},
-                          Case{R"(C:\WINDOWS\crasher)", true, -1, nullptr}}) {
+    // The line, whether it started, its exit code, its error text ("?": some reason; nullptr: not looked at).
+    for (const auto& [line, started, exitCode, errorText] :
+         {std::tuple<const char*, bool, int, const char*>{R"(c:\windows\HELPER out.txt "bad thing" 3)", true, 3, "bad thing"},
+          {R"(c:\windows\HELPER out.txt "" 0)", true, 0, ""}, {R"(C:\WINDOWS\absent)", false, -1, "?"},
+          {R"(C:\WINDOWS\plain)", false, -1, nullptr}, {R"(C:\WINDOWS\crasher)", true, -1, nullptr}}) {
         QObject context;
-        const auto outcome = waitFor(c.line, &context);
-        ASSERT_TRUE(outcome) << c.line;
-        EXPECT_EQ(outcome->started, c.started) << c.line;
-        EXPECT_EQ(outcome->exitCode, c.exitCode) << c.line;
-        const std::string want = c.errorText ? c.errorText : outcome->errorText;
+        const auto outcome = waitFor(line, &context);
+        ASSERT_TRUE(outcome) << line;
+        EXPECT_EQ(std::make_pair(outcome->started, outcome->exitCode), std::make_pair(started, exitCode)) << line;
+        const std::string want = errorText ? errorText : outcome->errorText;
         EXPECT_TRUE(want == "?" ? !outcome->errorText.empty() : outcome->errorText == want) << outcome->errorText;
     }
     EXPECT_EQ(karvo::test::readFile(tmp / "out.txt"), tmp.str() + "\n");
@@ -82,7 +71,7 @@ TEST_F(Launcher, NothingIsCalledOnceTheContextIsGone) {
     RunProcess(R"(C:\WINDOWS\helper first.txt x 0)", 1, context.get(), [&](const ProcessOutcome&) { ++calls; });
     context.reset();
     // A second program that ends well after the first, so both reports have fallen due.
-    program("waiter", "#!/bin/sh\nwhile [ ! -s first.txt ]; do sleep 0.05; done\nsleep 0.2\n");
+    program("waiter", "#!/bin/sh\nfor i in $(seq 200); do [ -s first.txt ] && break; sleep 0.05; done\nsleep 0.2\n");
     QObject other;
     ASSERT_TRUE(waitFor(R"(C:\WINDOWS\waiter)", &other));
     QCoreApplication::processEvents();
@@ -95,6 +84,5 @@ TEST_F(Launcher, SystemInformationToolReportsTheStoreInUse) {
     run.start(QString::fromStdString((karvo::test::binaryDir() / "windows" / "msinfo32").string()), {"/console"});
     ASSERT_TRUE(run.waitForFinished(30000));
     const QString text = QString::fromUtf8(run.readAllStandardOutput());
-    EXPECT_TRUE(text.contains("Operating system:"));
-    EXPECT_TRUE(text.contains(QString::fromStdString((tmp / "registry.db").string())));
+    EXPECT_TRUE(text.contains("Operating system:") && text.contains(QString::fromStdString((tmp / "registry.db").string())));
 }
