@@ -48,6 +48,7 @@ done
 [ ! -e "$root/usr/lib/karvo/Favs.tlv" ] || fail "favourites written beside the installed program"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
+pid=""
 
 # The installed editor works from its Windows folder on the same user's registry.
 (cd "$mine" && HOME="$home" env -u KARVO_REGISTRY -u XDG_DATA_HOME "$root/usr/lib/karvo/windows/regedit" \
