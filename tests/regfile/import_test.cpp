@@ -201,9 +201,11 @@ class Seeded : public RegTest {
 protected:
     void SetUp() override {
         RegTest::SetUp();
-        seed({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Subkey2a]", R"("v"=dword:1)",
-              "[" + kK + "\\Subkey4a]"});
+        ASSERT_TRUE(import(ansiFile({"REGEDIT4", "[" + kK + "]", R"("Before"="original")", "[" + kK + "\\Subkey2a]",
+                                     R"("v"=dword:1)", "[" + kK + "\\Subkey4a]"})).ok);
+        before_ = snapshot();
     }
+    std::string before_;
     void expectRefused(const std::string& file, int line) {
         const Result r = import(file);
         ASSERT_FALSE(r.ok);

@@ -8,23 +8,15 @@
 namespace karvo::regfile::test {
 namespace {
 
-std::string quoted(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+// For the shell: no argument here holds a single quote.
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 class ProgramTest : public RegTest {
 protected:
-    void SetUp() override {
-        RegTest::SetUp();
-        std::filesystem::create_directory(dir / "work");
-    }
-    // Runs regedit in the work folder, each argument one argv entry; gives the exit status and
+    // Runs regedit in the test's folder, each argument one argv entry; gives the exit status and
     // keeps standard output and error in out.
     int regedit(const std::vector<std::string>& args) {
-        std::string command = "cd " + quoted((dir / "work").string()) + " && KARVO_REGISTRY=" + quoted(storePath()) +
+        std::string command = "cd " + quoted(dir.str()) + " && KARVO_REGISTRY=" + quoted(storePath()) +
                               " " + quoted((karvo::test::binaryDir() / "windows" / "regedit").string());
         for (const auto& a : args)
             command += " " + quoted(a);
@@ -32,7 +24,7 @@ protected:
         out = readFile(dir / "out");
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
-    std::string file(const std::string& name) { return readFile(dir / "work" / name); }
+    std::string file(const std::string& name) { return readFile(dir / name); }
     std::string out;
 };
 
@@ -51,12 +43,12 @@ TEST_F(ProgramTest, ExportsAndImportsHoweverTheArgumentsArriveFailuresSayWhyOnOn
     EXPECT_EQ(0u, file("old.reg").find("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel]\r\n"));
     // Imports are silent and all or nothing; a failure says why on one line.
     const std::string key = "HKEY_CURRENT_USER\\Software\\Karvo Test";
-    writeFile(dir / "work" / "My Backup.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"restored\""}));
+    writeFile(dir / "My Backup.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"restored\""}));
     ASSERT_EQ(0, regedit({"/s", "My", "Backup.reg"})) << out;  // an unquoted name with a blank
     EXPECT_EQ("", out);
     EXPECT_EQ(wz("restored"), data(key, "v"));
     // A file with one bad line names the file and the line.
-    writeFile(dir / "work" / "bad.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"new\"", "\"w\"=dword:x"}));
+    writeFile(dir / "bad.reg", ansiFile({"REGEDIT4", "[" + key + "]", "\"v\"=\"new\"", "\"w\"=dword:x"}));
     EXPECT_EQ(1, regedit({"-S", "bad.reg"}));
     EXPECT_NE(out.find("bad.reg:4:"), std::string::npos) << out;
     EXPECT_EQ(wz("restored"), data(key, "v"));
@@ -67,7 +59,7 @@ TEST_F(ProgramTest, ExportsAndImportsHoweverTheArgumentsArriveFailuresSayWhyOnOn
         EXPECT_EQ(0u, out.rfind("regedit: ", 0)) << out;
         EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
     }
-    EXPECT_FALSE(std::filesystem::exists(dir / "work" / "new.reg") || std::filesystem::exists(dir / "work" / "a.reg"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.reg") || std::filesystem::exists(dir / "a.reg"));
 }
 
 }  // namespace

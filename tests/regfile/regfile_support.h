@@ -13,6 +13,7 @@
 #include <cctype>
 #include <functional>
 #include <initializer_list>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -87,23 +88,17 @@ inline std::string readable(const std::string& file) {
 }
 // Wine lists values sorted by name (Windows and the store in creation order): there the lines of
 // a file are compared in any order.
-inline std::string valuesListed(const std::string& text) {
-    if (!kSystemRegistry)
-        return text;
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line + "\n");
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const std::string& line : lines)
-        out += line;
-    return out;
-}
 inline void expectFileEq(const std::string& expected, const std::string& actual) {
-    if (valuesListed(readable(expected)) != valuesListed(readable(actual))) {
-        EXPECT_EQ(readable(expected), readable(actual)) << "the file bytes differ";
-    }
+    const auto lines = [](const std::string& file) {
+        std::multiset<std::string> set;
+        std::istringstream in(readable(file));
+        for (std::string line; std::getline(in, line);)
+            set.insert(line);
+        return set;
+    };
+    if (kSystemRegistry && lines(expected) == lines(actual))
+        return;
+    EXPECT_EQ(readable(expected), readable(actual)) << "the file bytes differ";
 }
 
 // Passes every call to a real store; a test sets the hooks it needs and reads the counters.
@@ -179,12 +174,6 @@ public:
     // Everything a test may change, for before/after comparisons: the whole private store, or on
     // Windows the tests' key.
     std::string snapshot() { return readable(exported(kSystemRegistry ? kK : "")); }
-    // Imports the 8-bit file's lines and keeps the snapshot of the store that results.
-    void seed(const std::vector<std::string>& lines) {
-        ASSERT_TRUE(import(ansiFile(lines)).ok);
-        before_ = snapshot();
-    }
-    std::string before_;
 };
 
 }  // namespace karvo::regfile::test
