@@ -47,7 +47,7 @@ struct ValueCase {
 const std::vector<ValueCase>& valueCases() {
     static const std::string multi = wz("Line1") + wz("Line2") + wz("Line3") + std::string(2, '\0');
     static const std::vector<ValueCase> cases = {
-        {"", reg::kRegDword, dwordBytes(0x12345678), {"@=dword:12345678"}, {"@=dword:12345678"}},
+        {"", reg::kRegDword, dwordBytes(0x1234abcd), {"@=dword:1234abcd"}, {"@=dword:1234abcd"}},
         {"\\foo\\bar", reg::kRegSz, wz("Use \\\\ to escape / \\0 Value3\\0Value4"),
          {R"("\\foo\\bar"="Use \\\\ to escape / \\0 Value3\\0Value4")"}, {}},
         {"Gr\xC3\xBC\xC3\x9F" "e", reg::kRegSz, wz("\xC3\xBC" "ber \"x\""),
