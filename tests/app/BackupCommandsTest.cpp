@@ -6,12 +6,7 @@
 #include <filesystem>
 
 using namespace karvo::test;
-using karvo::platform::vbExclamation;
-using karvo::platform::vbInformation;
-using karvo::platform::vbNo;
-using karvo::platform::vbOKOnly;
-using karvo::platform::vbYes;
-using karvo::platform::vbYesNo;
+using namespace karvo::platform;
 
 namespace {
 
