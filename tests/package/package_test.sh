@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build tree, checks what it installs, unpacks it into a
-# throw-away root and starts the installed karvo headless for a user with an empty home: it must
-# make that user's own folder with "Favs.tlv" and the help link, and write nothing beside itself.
+# Builds the Debian package and checks its contents; unpacked, the installed karvo started for a user
+# with an empty home makes that user's folder with "Favs.tlv" and the help link, and nothing beside itself.
 # Usage: package_test.sh BUILD_DIR
 set -euo pipefail
 build="$1"

@@ -151,8 +151,6 @@ TEST(Splitter, DraggedWithTheMouseAndLetGoWhenDestroyedMidDrag) {
     // While captured, the window gets the mouse in its own coordinates.
     QTest::mouseMove(w.get(), QPoint(300, 100));
     EXPECT_EQ(w->bar->x(), 300);
-    QTest::mouseMove(w.get(), QPoint(990, 100));
-    EXPECT_EQ(w->bar->x(), 300);
     QTest::mouseRelease(w.get(), Qt::LeftButton, {}, QPoint(990, 100));
     EXPECT_EQ(w->bar->x(), 978);
     EXPECT_EQ(w->completed, 1);
