@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -131,7 +132,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AboutBox, TextsLayoutAndTabOrder) {
+TEST_F(AboutBox, TextsLayoutTabOrderAndLinks) {
     EXPECT_EQ(about.windowTitle(), "About Karvo Backup");
     EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
     EXPECT_EQ(child<QLabel>(&about, "lblVersion")->text(), "Version 1.0.0");
@@ -158,10 +159,8 @@ TEST_F(AboutBox, TextsLayoutAndTabOrder) {
     EXPECT_FALSE(about.isVisible());
     about.show();
     EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
-    about.close();
-}
 
-TEST_F(AboutBox, LinksOpenTheMakersPages) {
+    // The links open the maker's pages.
     click("Command1");
     click("Command2");
     click("picIcon");
@@ -209,13 +208,9 @@ TEST_F(AboutBox, SystemInformationComesFromTheFirstLookupOrAProgramFileInTheSeco
 }
 
 TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItAlone) {
-    const struct {
-        DWORD type;  // 0: no such key; 99: the key without that value
-        std::string data;
-        DWORD size;  // as handed back; the data's own size when ~0
-        bool ok;
-        std::string text;
-    } cases[] = {
+    // Type (0: no such key; 99: the key without that value), data, the size handed back (the data's
+    // own when ~0), and what the reader answers and reads.
+    const std::tuple<DWORD, std::string, DWORD, bool, std::string> cases[] = {
         {1, "C:\\WINDOWS\\msinfo32.exe\0"s, ~0u, true, "C:\\WINDOWS\\msinfo32.exe"},
         {1, "abc", ~0u, true, "abc"},        // no terminating zero: the last character stays
         {1, "ab\0d\0"s, 3, true, "ab"},      // the size handed back decides, not the bytes beyond it
@@ -230,15 +225,15 @@ TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItA
         {0, "", ~0u, false, ""},  // what is missing empties the text
         {99, "", ~0u, false, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [type, data, size, ok, text] : cases) {
         FakeRegistry reg;
-        if (c.type == 99)
+        if (type == 99)
             reg.text(kFirst, "OTHER", "x");
-        else if (c.type)
-            reg.keys[kFirst]["PATH"] = {c.type, {c.data.begin(), c.data.end()}, c.size};
+        else if (type)
+            reg.keys[kFirst]["PATH"] = {type, {data.begin(), data.end()}, size};
         std::string out = "untouched";
-        EXPECT_EQ(GetKeyValue(reg, kHkeyLocalMachine, kFirst, "PATH", out), c.ok) << c.text;
-        EXPECT_EQ(out, c.text);
+        EXPECT_EQ(GetKeyValue(reg, kHkeyLocalMachine, kFirst, "PATH", out), ok) << text;
+        EXPECT_EQ(out, text);
         EXPECT_EQ(reg.rights, std::vector<DWORD>{0x2003F});
         EXPECT_TRUE(reg.open.empty()) << "a key was left open";
     }

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 using namespace karvo::mailer;
 using namespace karvo::platform;
@@ -168,12 +169,7 @@ const QString kNotSent = "Message Not Sent";
 }  // namespace
 
 TEST(SmtpReply, IsCompleteOnlyAfterItsLastLineAndHasTheCodeOfItsFirst) {
-    struct Case {
-        QByteArray buffer;
-        qsizetype length;
-        int code;
-    };
-    const Case cases[] = {
+    const std::tuple<QByteArray, qsizetype, int> cases[] = {  // what has arrived, reply length, code
         {"", 0, 0},
         {"25", 0, 25},
         {"220 ready\r", 0, 220},
@@ -185,9 +181,9 @@ TEST(SmtpReply, IsCompleteOnlyAfterItsLastLineAndHasTheCodeOfItsFirst) {
         {" 220 starts with a blank\r\n", 26, 0},
         {"99999999999999999999 overflow\r\n", 31, INT_MAX},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(completeReplyLength(c.buffer), c.length) << c.buffer.toStdString();
-        EXPECT_EQ(replyCode(c.buffer), c.code) << c.buffer.toStdString();
+    for (const auto& [buffer, length, code] : cases) {
+        EXPECT_EQ(completeReplyLength(buffer), length) << buffer.toStdString();
+        EXPECT_EQ(replyCode(buffer), code) << buffer.toStdString();
     }
 }
 
@@ -257,7 +253,7 @@ TEST(MailText, DateIsEnglishWhateverTheLocaleAndHeloNamesTheLocalAddress) {
 
 using TellAFriendForm = MailerFixture;
 
-TEST_F(TellAFriendForm, OpensWithItsSubjectsAndNoticeAtAFixedSize) {
+TEST_F(TellAFriendForm, OpensAtAFixedSizeAndChecksEachEntryInTurnBeforeAnyConnection) {
     EXPECT_EQ(form->windowTitle(), "Tell a Friend About Karvo Backup");
     auto* subject = control<QComboBox>("cboSubject");
     QStringList entries;
@@ -277,21 +273,12 @@ TEST_F(TellAFriendForm, OpensWithItsSubjectsAndNoticeAtAFixedSize) {
     // then the buttons.
     EXPECT_EQ(tabWalk(8), QStringList({"txtFriendsName", "txtFriend", "txtName", "txtFrom", "cboSubject",
                                        "txtComments", "cmdSend", "cmdExit"}));
-}
 
-TEST_F(TellAFriendForm, EachEntryIsCheckedInTurnBeforeAnyConnection) {
     const QString friendsAddress = "Please check your friend's email address     ";
     const QString ownAddress = "Please check your email address     ";
-    // Each step puts one text into one entry and presses Send, which stops at the next check
-    // without even starting to connect.
-    struct Step {
-        const char* entry;
-        QString text;
-        QString caption;
-        QString message;
-        const char* focus;
-    };
-    const Step steps[] = {
+    // Each step puts a text into an entry and presses Send, which stops at the next check without
+    // even starting to connect: a box with this caption and message, and the focus sent there.
+    const std::tuple<const char*, QString, QString, QString, const char*> steps[] = {
         {"cboSubject", "Please Choose a Subject", "No Subject Chosen", "You must choose a Subject for the email     ",
          "cboSubject"},
         {"cboSubject", " I'm using a new program", "No Name", "Please enter your friend's name     ",
@@ -307,14 +294,14 @@ TEST_F(TellAFriendForm, EachEntryIsCheckedInTurnBeforeAnyConnection) {
         {"txtFriend", "bob@b.example\r\nRCPT TO:<eve@evil.example>", "Invalid Email Address", friendsAddress,
          "txtFriend"},
     };
-    for (const Step& step : steps) {
-        if (std::string_view(step.entry) == "cboSubject")
-            control<QComboBox>(step.entry)->setEditText(step.text);
+    for (const auto& [entry, text, caption, message, focus] : steps) {
+        if (std::string_view(entry) == "cboSubject")
+            control<QComboBox>(entry)->setEditText(text);
         else
-            control(step.entry)->setText(step.text);
+            control(entry)->setText(text);
         click("cmdSend");
-        EXPECT_EQ(takeBoxes(boxes), Boxes{box(step.caption, vbInformation, step.message)});
-        EXPECT_EQ(focusName(), step.focus) << step.text.toStdString();
+        EXPECT_EQ(takeBoxes(boxes), Boxes{box(caption, vbInformation, message)});
+        EXPECT_EQ(focusName(), focus) << text.toStdString();
         EXPECT_EQ(status(), "Status - Ready");
         EXPECT_TRUE(sendEnabled());
     }
@@ -379,11 +366,8 @@ TEST_F(SmtpSession, DeliversTheMessageExactlyAndClosesTheWindow) {
 
 TEST_F(SmtpSession, AnUnexpectedReplyOrAHangUpAtAnyStepIsReportedAndTheFormStaysOpen) {
     const QString refused = "Server returned the following error:\r\n";
-    const struct {
-        qsizetype step;  // the replies of the good script that come first
-        QByteArray reply;
-        QString shown;
-    } cases[] = {
+    // How many replies of the good script come first, the one that goes wrong and what is shown.
+    const std::tuple<qsizetype, QByteArray, QString> cases[] = {
         // What follows a refusal must not be taken for the next session's greeting.
         {0, "554 5.3.2 Too busy\r\n220 left over\r\n", refused + "554 5.3.2 Too busy\r\n"},
         {1, "Go away\r\n", refused + "Go away\r\n"},
@@ -394,14 +378,14 @@ TEST_F(SmtpSession, AnUnexpectedReplyOrAHangUpAtAnyStepIsReportedAndTheFormStays
         {5, "552 5.3.4 Too big\r\n", refused + "552 5.3.4 Too big\r\n"},
     };
     fill();
-    for (const auto& c : cases) {
-        ScriptedServer server(kGoodScript.mid(0, c.step) << Reply{c.reply});
+    for (const auto& [step, reply, shown] : cases) {
+        ScriptedServer server(kGoodScript.mid(0, step) << Reply{reply});
         send(server);
-        ASSERT_TRUE(waitFor([&] { return finished(); })) << c.reply.toStdString();
-        EXPECT_EQ(takeBoxes(boxes), Boxes{box(kTitle, vbOKOnly, c.shown)});
+        ASSERT_TRUE(waitFor([&] { return finished(); })) << reply.toStdString();
+        EXPECT_EQ(takeBoxes(boxes), Boxes{box(kTitle, vbOKOnly, shown)});
         EXPECT_TRUE(form->isVisible());
         EXPECT_EQ(status(), kNotSent);
-        EXPECT_EQ(server.commands, kCommands.mid(0, c.step)) << c.reply.toStdString();
+        EXPECT_EQ(server.commands, kCommands.mid(0, step)) << reply.toStdString();
         EXPECT_EQ(control("txtFriend")->text(), "bob@b.example");
         EXPECT_EQ(socket()->state(), QAbstractSocket::UnconnectedState);
     }
