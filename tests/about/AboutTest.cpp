@@ -160,7 +160,6 @@ TEST_F(AboutBox, TextsLayoutTabOrderAndLinks) {
     about.show();
     EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
 
-    // The links open the maker's pages.
     click("Command1");
     click("Command2");
     click("picIcon");
@@ -208,8 +207,7 @@ TEST_F(AboutBox, SystemInformationComesFromTheFirstLookupOrAProgramFileInTheSeco
 }
 
 TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItAlone) {
-    // Type (0: no such key; 99: the key without that value), data, the size handed back (the data's
-    // own when ~0), and what the reader answers and reads.
+    // Type (0: no such key, 99: the key without that value), data, size handed back (~0: the data's), result, text.
     const std::tuple<DWORD, std::string, DWORD, bool, std::string> cases[] = {
         {1, "C:\\WINDOWS\\msinfo32.exe\0"s, ~0u, true, "C:\\WINDOWS\\msinfo32.exe"},
         {1, "abc", ~0u, true, "abc"},        // no terminating zero: the last character stays

@@ -19,7 +19,7 @@ namespace {
 
 using MainWindow = WindowTest;
 
-TEST_F(MainWindow, StartUpListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewritten) {
+TEST_F(MainWindow, StartUpInAFixedLayoutListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewritten) {
     for (const char* name : {"Software_HKCU.reg", "Desktop_HKCU.reg", "notes.txt", ".Hidden_HKCU.reg"})
         writeFile(folder / name, "x");
     load();
@@ -32,14 +32,6 @@ TEST_F(MainWindow, StartUpListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewrit
     EXPECT_EQ(focusName(), "cmdDummy");
     EXPECT_TRUE(boxes.shown.empty());
 
-    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
-    load();
-    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", "A", "B"}));
-    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
-}
-
-TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
-    load();
     const double x = window->logicalDpiX(), y = window->logicalDpiY();
     EXPECT_EQ(window->centralWidget()->size(), QSize(twips(7590, x), twips(5295, y)));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
@@ -60,6 +52,11 @@ TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
 
     EXPECT_EQ(tabWalk(12), (QStringList{"cmdDummy", "tvwReg", "Combo1", "cmdAdd", "cmdRemove", "txtFilename", "lstBack",
                                         "cmdBackup", "cmdRestore", "cmdDelete", "txtIndex", "txtRoot"}));
+
+    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
+    load();
+    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", "A", "B"}));
+    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
 }
 
 TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFieldsAndRefreshReadsItAgain) {
@@ -341,7 +338,7 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditorAndReplaceOnlyOn
     EXPECT_EQ(backups(), (QStringList{"Karvo_Test_HKCU", "my_backup_HKCU"}));  // listed once however often made
 }
 
-TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackup) {
+TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackupAndDeleteRefillsTheList) {
     const auto info = vbOKOnly | vbInformation;
     const Boxes notSelected{box("Key Not Selected", info,
                                 "Select a Key to backup by clicking it     \r\n"
@@ -369,7 +366,8 @@ TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackup) {
     }
 
     // Restore and delete need a chosen backup; restore also one it can name on the command line.
-    writeFile(folder / "two words_HKCU.reg", "x");
+    for (const char* name : {"two words_HKCU.reg", "a_HKCU.reg", "B_HKCU.reg", "c_HKCU.reg"})
+        writeFile(folder / name, "x");
     load();
     for (const char* item : {"mnuEdit_2", "mnuEdit_4"}) {
         menu(item);
@@ -385,6 +383,28 @@ TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackup) {
     EXPECT_EQ(window->pendingEditorRuns(), 0);
     EXPECT_FALSE(messageMode());
     EXPECT_TRUE(std::filesystem::exists(folder / "two words_HKCU.reg"));
+    boxes.shown.clear();
+
+    clickBackup("B_HKCU");
+    txtFilename()->setText("kept");
+    press("cmdDelete");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder / "B_HKCU.reg"));
+    EXPECT_EQ(backups(), (QStringList{"a_HKCU", "c_HKCU", "two words_HKCU"}));
+    EXPECT_TRUE(lstBack()->selectedItems().isEmpty());
+    EXPECT_EQ(text("txtFilename"), "kept");
+
+    // Moving through the list with the arrow keys fills the name box as a click does.
+    clickBackup("a_HKCU");
+    QTest::keyClick(lstBack(), Qt::Key_Down);
+    EXPECT_EQ(text("txtFilename"), "c_HKCU");
+
+    // A file that went away meanwhile is reported, and the list shows the folder as it is.
+    std::filesystem::remove(folder / "c_HKCU.reg");
+    menu("mnuEdit_4");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
+    EXPECT_EQ(backups(), (QStringList{"a_HKCU", "two words_HKCU"}));
 }
 
 TEST_F(BackupCommands, FailuresOfTheEditorAreReportedNotCalledASuccessAndChangeNothing) {
@@ -416,32 +436,6 @@ TEST_F(BackupCommands, FailuresOfTheEditorAreReportedNotCalledASuccessAndChangeN
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
     EXPECT_EQ(reg.data(kKey, "Colour"), wz("Blue"));
-}
-
-TEST_F(BackupCommands, DeleteRemovesTheFileAndRefillsTheList) {
-    for (const char* name : {"a_HKCU.reg", "B_HKCU.reg", "c_HKCU.reg"})
-        writeFile(folder / name, "x");
-    load();
-    clickBackup("B_HKCU");
-    txtFilename()->setText("kept");
-    press("cmdDelete");
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_FALSE(std::filesystem::exists(folder / "B_HKCU.reg"));
-    EXPECT_EQ(backups(), (QStringList{"a_HKCU", "c_HKCU"}));
-    EXPECT_TRUE(lstBack()->selectedItems().isEmpty());
-    EXPECT_EQ(text("txtFilename"), "kept");
-
-    // Moving through the list with the arrow keys fills the name box as a click does.
-    clickBackup("a_HKCU");
-    QTest::keyClick(lstBack(), Qt::Key_Down);
-    EXPECT_EQ(text("txtFilename"), "c_HKCU");
-
-    // A file that went away meanwhile is reported, and the list shows the folder as it is.
-    std::filesystem::remove(folder / "c_HKCU.reg");
-    menu("mnuEdit_4");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
-    EXPECT_EQ(backups(), QStringList{"a_HKCU"});
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST(SmtpReply, IsCompleteOnlyAfterItsLastLineAndHasTheCodeOfItsFirst) {
     }
 }
 
-TEST(MailText, DataLinesEndInCrLfDoubleLeadingDotsAndStayWithinTheLimit) {
+TEST(MailText, DataAndQuotedPrintableLinesEndInCrLfDoubleLeadingDotsAndStayWithinTheLimit) {
     EXPECT_EQ(toDataLines("a\nb\r\nc\rd"), "a\r\nb\r\nc\r\nd");
     // A lone "." would otherwise end the message and hand the rest to the server as commands.
     EXPECT_EQ(toDataLines("x\n.\nQUIT\n.hidden\nend."), "x\r\n..\r\nQUIT\r\n..hidden\r\nend.");
@@ -203,9 +203,8 @@ TEST(MailText, DataLinesEndInCrLfDoubleLeadingDotsAndStayWithinTheLimit) {
         }
         EXPECT_EQ(joined, line.toLatin1());
     }
-}
 
-TEST(MailText, QuotedPrintableRoundTripsAndKeepsLinesShort) {
+    // Quoted-printable lines round-trip and stay short.
     EXPECT_EQ(quotedPrintableLines("Grüße\n.x\na = b "), "Gr=C3=BC=C3=9Fe\r\n..x\r\na =3D b=20");
     for (const QString& text : {QString(100, u'é'), "Zoë says: " + QString(300, u'z') + "\n\n.\nend 💾",
                                 QString(80, u'.')}) {

@@ -28,9 +28,7 @@ done
 root="$work/root" home="$work/home"
 dpkg -x "$deb" "$root"
 mkdir -p "$home"
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$root/usr/share/applications/karvo.desktop"
-fi
+! command -v desktop-file-validate >/dev/null || desktop-file-validate "$root/usr/share/applications/karvo.desktop"
 
 env -u KARVO_REGISTRY -u KARVO_WINDIR -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
     "$root/usr/bin/karvo" >"$work/karvo.log" 2>&1 &
