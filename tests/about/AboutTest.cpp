@@ -1,29 +1,98 @@
 // The About box, and its registry value reader against a registry that answers as told.
 #include "about/frmAbout.h"
 
-#include "FakeRegistry.h"
 #include "TestSupport.h"
 #include "WindowChecks.h"
 #include "platform/ShexIt.h"
 
 #include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
+using namespace karvo::reg;
 using namespace karvo::test;
 using namespace std::string_literals;
 using karvo::about::GetKeyValue;
 using karvo::platform::RecordingMessageBoxes;
-using karvo::reg::kHkeyLocalMachine;
 
 namespace {
+
+// Answers exactly as told: the reader must cope with sizes and types a real store rarely hands back.
+class FakeRegistry : public RegistryService {
+public:
+    struct Value {
+        DWORD type = kRegSz;
+        std::vector<std::uint8_t> data;
+        DWORD reportedSize = 0xFFFFFFFF;  // the size handed back; data.size() unless set
+    };
+    std::map<std::string, std::map<std::string, Value>> keys;  // HKLM key path -> values
+    std::vector<DWORD> rights;                                 // as asked for at each open
+    std::set<HKey> open;                                       // handles not closed yet
+
+    void text(const std::string& key, const std::string& name, const std::string& s) {
+        keys[key][name] = {kRegSz, {s.c_str(), s.c_str() + s.size() + 1}};  // with its terminating zero
+    }
+
+    LONG RegOpenKeyExA(HKey root, const char* sub, DWORD, DWORD sam, HKey* out) override {
+        rights.push_back(sam);
+        *out = 0;
+        if (root != kHkeyLocalMachine || !keys.count(sub))
+            return kErrorFileNotFound;
+        *out = next_++;
+        paths_[*out] = sub;
+        open.insert(*out);
+        return kErrorSuccess;
+    }
+    LONG RegCloseKey(HKey h) override { return open.erase(h) ? kErrorSuccess : kErrorInvalidHandle; }
+    LONG RegQueryValueExA(HKey h, const char* name, DWORD*, DWORD* type, std::uint8_t* data, DWORD* size) override {
+        const auto& values = keys[paths_.at(h)];
+        const auto it = values.find(name);
+        if (it == values.end())
+            return kErrorFileNotFound;
+        const Value& v = it->second;
+        *type = v.type;
+        if (v.data.size() > *size) {
+            *size = static_cast<DWORD>(v.data.size());
+            return kErrorMoreData;
+        }
+        std::copy(v.data.begin(), v.data.end(), data);
+        *size = v.reportedSize != 0xFFFFFFFF ? v.reportedSize : static_cast<DWORD>(v.data.size());
+        return kErrorSuccess;
+    }
+
+    // Not used by the About box.
+    LONG RegCreateKeyExA(HKey, const char*, DWORD, const char*, DWORD, DWORD, const SecurityAttributes*, HKey*,
+                         DWORD*) override { return 1; }
+    LONG RegSetValueExA(HKey, const char*, DWORD, DWORD, const std::uint8_t*, DWORD) override { return 1; }
+    LONG RegDeleteKeyA(HKey, const char*) override { return 1; }
+    LONG RegDeleteValueA(HKey, const char*) override { return 1; }
+    LONG RegEnumKeyA(HKey, DWORD, char*, DWORD) override { return 1; }
+    LONG RegEnumValueA(HKey, DWORD, char*, DWORD*, DWORD*, DWORD*, std::uint8_t*, DWORD*) override { return 1; }
+    LONG RegQueryInfoKeyA(HKey, char*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*,
+                          void*) override { return 1; }
+    LONG EnumKeyRaw(HKey, DWORD, std::string&) override { return 1; }
+    LONG EnumValueRaw(HKey, DWORD, std::string&, DWORD&, std::vector<std::uint8_t>&) override { return 1; }
+    LONG QueryValueRaw(HKey, const std::string&, DWORD&, std::vector<std::uint8_t>&) override { return 1; }
+    LONG SetValueRaw(HKey, const std::string&, DWORD, const std::uint8_t*, std::size_t) override { return 1; }
+    LONG DeleteTree(HKey, const char*) override { return 1; }
+    bool KeyPath(HKey, std::string&) override { return false; }
+    LONG BeginBatch() override { return kErrorNotSupported; }
+    LONG CommitBatch() override { return 1; }
+    LONG RollbackBatch() override { return 1; }
+
+private:
+    HKey next_ = 0x100;
+    std::map<HKey, std::string> paths_;
+};
 
 const std::string kFirst = R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)";
 const std::string kSecond = R"(SOFTWARE\Microsoft\Shared Tools Location)";
@@ -63,7 +132,7 @@ protected:
 
 }  // namespace
 
-TEST_F(AboutBox, TextsLayoutAndTabOrder) {
+TEST_F(AboutBox, TextsLayoutTabOrderAndLinks) {
     EXPECT_EQ(about.windowTitle(), "About Karvo Backup");
     EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
     EXPECT_EQ(child<QLabel>(&about, "lblVersion")->text(), "Version 1.0.0");
@@ -90,10 +159,7 @@ TEST_F(AboutBox, TextsLayoutAndTabOrder) {
     EXPECT_FALSE(about.isVisible());
     about.show();
     EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
-    about.close();
-}
 
-TEST_F(AboutBox, LinksOpenTheMakersPages) {
     click("Command1");
     click("Command2");
     click("picIcon");
@@ -141,13 +207,8 @@ TEST_F(AboutBox, SystemInformationComesFromTheFirstLookupOrAProgramFileInTheSeco
 }
 
 TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItAlone) {
-    const struct {
-        karvo::reg::DWORD type;  // 0: no such key; 99: the key without that value
-        std::string data;
-        karvo::reg::DWORD size;  // as handed back; the data's own size when ~0
-        bool ok;
-        std::string text;
-    } cases[] = {
+    // Type (0: no such key, 99: the key without that value), data, size handed back (~0: the data's), result, text.
+    const std::tuple<DWORD, std::string, DWORD, bool, std::string> cases[] = {
         {1, "C:\\WINDOWS\\msinfo32.exe\0"s, ~0u, true, "C:\\WINDOWS\\msinfo32.exe"},
         {1, "abc", ~0u, true, "abc"},        // no terminating zero: the last character stays
         {1, "ab\0d\0"s, 3, true, "ab"},      // the size handed back decides, not the bytes beyond it
@@ -162,16 +223,16 @@ TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItA
         {0, "", ~0u, false, ""},  // what is missing empties the text
         {99, "", ~0u, false, ""},
     };
-    for (const auto& c : cases) {
-        karvo::test::FakeRegistry reg;
-        if (c.type == 99)
+    for (const auto& [type, data, size, ok, text] : cases) {
+        FakeRegistry reg;
+        if (type == 99)
             reg.text(kFirst, "OTHER", "x");
-        else if (c.type)
-            reg.keys[kFirst]["PATH"] = {c.type, {c.data.begin(), c.data.end()}, c.size};
+        else if (type)
+            reg.keys[kFirst]["PATH"] = {type, {data.begin(), data.end()}, size};
         std::string out = "untouched";
-        EXPECT_EQ(GetKeyValue(reg, kHkeyLocalMachine, kFirst, "PATH", out), c.ok) << c.text;
-        EXPECT_EQ(out, c.text);
-        EXPECT_EQ(reg.rights, std::vector<karvo::reg::DWORD>{0x2003F});
+        EXPECT_EQ(GetKeyValue(reg, kHkeyLocalMachine, kFirst, "PATH", out), ok) << text;
+        EXPECT_EQ(out, text);
+        EXPECT_EQ(reg.rights, std::vector<DWORD>{0x2003F});
         EXPECT_TRUE(reg.open.empty()) << "a key was left open";
     }
 }

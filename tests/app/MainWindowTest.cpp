@@ -1,28 +1,30 @@
-// The main window and its favourite keys, driven as a user would.
+// The main window driven as a user would: its favourite keys, and backing up, restoring and deleting
+// with the build's registry editor.
 #include "WindowFixture.h"
 
 #include "app/Pictures.h"
 #include "platform/ShexIt.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <filesystem>
 
+using namespace karvo::platform;
 using namespace karvo::test;
 
 namespace {
 
 using MainWindow = WindowTest;
 
-TEST_F(MainWindow, StartUpListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewritten) {
+TEST_F(MainWindow, StartUpInAFixedLayoutListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewritten) {
     for (const char* name : {"Software_HKCU.reg", "Desktop_HKCU.reg", "notes.txt", ".Hidden_HKCU.reg"})
         writeFile(folder / name, "x");
     load();
     EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\n");  // made on the first start
     EXPECT_EQ(favourites(), QStringList{"Favorite Keys"});
-    EXPECT_EQ(Combo1()->currentIndex(), 0);
     EXPECT_EQ(backups(), (QStringList{"Desktop_HKCU", "Software_HKCU"}));
     EXPECT_TRUE(lstBack()->selectedItems().isEmpty());
     EXPECT_EQ(text("txtIndex"), "Select a Key to Backup, Restore or Add to Favorites");
@@ -30,14 +32,6 @@ TEST_F(MainWindow, StartUpListsTheBackupsAndLoadsTheFavouritesCleanedNeverRewrit
     EXPECT_EQ(focusName(), "cmdDummy");
     EXPECT_TRUE(boxes.shown.empty());
 
-    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
-    load();
-    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", "A", "B"}));
-    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
-}
-
-TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
-    load();
     const double x = window->logicalDpiX(), y = window->logicalDpiY();
     EXPECT_EQ(window->centralWidget()->size(), QSize(twips(7590, x), twips(5295, y)));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
@@ -58,12 +52,20 @@ TEST_F(MainWindow, FixedLayoutMenusAndTabOrder) {
 
     EXPECT_EQ(tabWalk(12), (QStringList{"cmdDummy", "tvwReg", "Combo1", "cmdAdd", "cmdRemove", "txtFilename", "lstBack",
                                         "cmdBackup", "cmdRestore", "cmdDelete", "txtIndex", "txtRoot"}));
+
+    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
+    load();
+    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", "A", "B"}));
+    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\nA\r\n\r\nA\r\nB\r\n");
 }
 
-TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFields) {
+TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFieldsAndRefreshReadsItAgain) {
     reg.touch("HKEY_CURRENT_USER\\Control Panel\\Desktop");
+    reg.touch("HKEY_CURRENT_USER\\Software\\Old");
     reg.touch("HKEY_LOCAL_MACHINE\\SOFTWARE");
     load();
+    menu("mnuView_2");  // nothing selected: nothing happens
+    EXPECT_EQ(window->registryTree().enumerations(), 0);
     clickNode("HKEY_CURRENT_USER");
     EXPECT_EQ(fields(), QStringList({"HKEY_CURRENT_USER", "HKEY_CURRENT_USER", "_HKCU", "HKEY_CURRENT_USER_HKCU.reg"}));
 
@@ -92,14 +94,8 @@ TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFields) {
         EXPECT_EQ(focusName(), "cmdDummy");
         EXPECT_FALSE(control<QLineEdit>("txtIndex")->hasSelectedText());
     }
-}
 
-TEST_F(MainWindow, RefreshRereadsTheSelectedKeyAndKeepsItsState) {
-    reg.touch("HKEY_CURRENT_USER\\Software\\Old");
-    load();
-    menu("mnuView_2");  // nothing selected: nothing happens
-    EXPECT_EQ(window->registryTree().enumerations(), 0);
-
+    // Refresh reads the selected key again and keeps it marked, and open or closed as it was.
     QTreeWidgetItem* sw = node("HKEY_CURRENT_USER\\Software");
     clickNode("HKEY_CURRENT_USER\\Software");
     sw->setExpanded(true);
@@ -175,10 +171,9 @@ protected:
         Combo1()->setCurrentIndex(index);
         emit Combo1()->activated(index);
     }
-    void clickPicture(const char* name) const { QTest::mouseClick(control(name), Qt::LeftButton); }
 };
 
-TEST_F(FavouritesCommands, AddingKeepsOneEntryPerKeyAndSavesTheFile) {
+TEST_F(FavouritesCommands, AddingKeepsOneEntryPerKeyRemovingTakesOnlyTheChosenOne) {
     load();
     press("cmdAdd");  // no key clicked yet: nothing at all
     clickNode("HKEY_CURRENT_USER");
@@ -198,31 +193,34 @@ TEST_F(FavouritesCommands, AddingKeepsOneEntryPerKeyAndSavesTheFile) {
     Combo1()->setEditText("my note");
     press("cmdAdd");
     EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", kDesktop, "HKEY_CURRENT_USER\\Software", "my note"}));
-}
 
-TEST_F(FavouritesCommands, RemovingTakesOnlyTheChosenEntry) {
-    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nHKEY_CURRENT_USER\\Software\r\nB\r\n");
-    load();
-    press("cmdRemove");  // the heading is never removed
+    // Only a chosen entry is removed: never the heading, nor anything by text typed over it.
+    choose(0);
+    press("cmdRemove");
     Combo1()->setEditText("typed, not chosen");
     press("cmdRemove");
-    EXPECT_EQ(favourites().size(), 3);
-
+    EXPECT_EQ(favourites().size(), 4);
     choose(2);
     press("cmdRemove");
-    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", "HKEY_CURRENT_USER\\Software"}));
+    EXPECT_EQ(favourites(), (QStringList{"Favorite Keys", kDesktop, "my note"}));
     EXPECT_EQ(Combo1()->currentText(), "Favorite Keys");
-    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\nHKEY_CURRENT_USER\\Software\r\n");
+    EXPECT_EQ(readFile(folder / "Favs.tlv"),
+              "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\nmy note\r\n");
 }
 
-TEST_F(FavouritesCommands, ChoosingAFavouriteOpensTheTreeAndMarksTheKey) {
-    writeFile(folder / "Favs.tlv", "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\n"
-                                   "HKEY_CURRENT_USER\\control panel\r\nHKEY_CURRENT_USER\\Control Panel\\Gone\r\n");
+TEST_F(FavouritesCommands, ChoosingAFavouriteOrTheArrowsOpenTheTreeAndMarkTheKey) {
+    const std::string file = "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\n"
+                             "HKEY_CURRENT_USER\\control panel\r\nHKEY_CURRENT_USER\\Control Panel\\Gone\r\n";
+    writeFile(folder / "Favs.tlv", file);
     load();
-    // Typing a favourite's path and pressing Return is no choice: nothing opens.
+    EXPECT_FALSE(control<karvo::app::ClickablePicture>("Image1")->pixmap().isNull());
+    // Typing a favourite's path and pressing Return is no choice, and the copying arrow has no key
+    // to copy yet: nothing opens, nothing changes.
     Combo1()->setEditText(kDesktop);
     QTest::keyClick(Combo1()->lineEdit(), Qt::Key_Return);
+    press("Image2");
     EXPECT_EQ(text("txtIndex"), "Select a Key to Backup, Restore or Add to Favorites");
+    EXPECT_EQ(Combo1()->currentText(), kDesktop);
 
     const QStringList desktopFields{kDesktop, "Desktop", "_HKCU", "Desktop_HKCU.reg"};
     choose(1);
@@ -245,22 +243,15 @@ TEST_F(FavouritesCommands, ChoosingAFavouriteOpensTheTreeAndMarksTheKey) {
     txtFilename()->setText("two words");
     choose(0);
     EXPECT_EQ(fields(), QStringList({kDesktop, "two_words", "_HKCU", "two_words_HKCU.reg"}));
-}
 
-TEST_F(FavouritesCommands, TheArrowsCopyAndFollowTheMarkedKey) {
-    load();
-    EXPECT_FALSE(control<karvo::app::ClickablePicture>("Image1")->pixmap().isNull());
-    clickPicture("Image2");  // nothing clicked yet
-    EXPECT_EQ(Combo1()->currentText(), "Favorite Keys");
-
+    // The arrows copy the marked key into the box, adding no favourite, and follow a path typed there.
     clickNode("HKEY_CURRENT_USER\\Software");
-    clickPicture("Image2");
+    press("Image2");
     EXPECT_EQ(Combo1()->currentText(), "HKEY_CURRENT_USER\\Software");
-    EXPECT_EQ(Combo1()->count(), 1);
-    EXPECT_EQ(readFile(folder / "Favs.tlv"), "Favorite Keys\r\n");
-
+    EXPECT_EQ(Combo1()->count(), 4);
+    EXPECT_EQ(readFile(folder / "Favs.tlv"), file);
     Combo1()->setEditText("HKEY_CURRENT_USER\\Control Panel");
-    clickPicture("Image1");
+    press("Image1");
     EXPECT_EQ(text("txtIndex"), "HKEY_CURRENT_USER\\Control Panel");
     EXPECT_TRUE(RegistryTree::isMarked(tree()->currentItem()));
     EXPECT_EQ(text("txtFilename"), "Control_Panel");
@@ -279,6 +270,172 @@ TEST(Program, WithoutADisplayItSaysSoAndExitsWithStatusOne) {
     const QString err = QString::fromLocal8Bit(karvo.readAllStandardError());
     EXPECT_EQ(err.count(u'\n'), 1);
     EXPECT_TRUE(err.contains("display")) << err.toStdString();
+}
+
+const std::string kKey = "HKEY_CURRENT_USER\\Software\\Karvo Test";
+
+class BackupCommands : public WindowTest {
+protected:
+    void SetUp() override {
+        reg.touch(kKey + "\\Alpha");
+        reg.setSz(kKey, "Colour", "Blue");
+        load();
+    }
+    void markTestKey() { clickNode(QString::fromStdString(kKey)); }
+};
+
+TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditorAndReplaceOnlyOnYes) {
+    markTestKey();
+    press("cmdBackup");
+    EXPECT_TRUE(messageMode());
+    ASSERT_TRUE(editorsFinished());
+    EXPECT_EQ(takeBoxes(boxes), Boxes{});
+    EXPECT_EQ(text("lblMessage"), "Karvo_Test backup has been created");
+    EXPECT_EQ(backups(), QStringList{"Karvo_Test_HKCU"});
+
+    // Change the key behind the program's back, then restore the backup: the backup held it all.
+    reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test\\Alpha");
+    reg.setSz(kKey, "Colour", "Red");
+    QTreeWidgetItem* item = node(QString::fromStdString(kKey));
+    menu("mnuView_2");
+    EXPECT_EQ(item->childCount(), 0);
+    clickBackup("Karvo_Test_HKCU");
+    press("cmdRestore");
+    EXPECT_EQ(text("lblMessage"), "Restoring backup file Karvo_Test_HKCU");
+    ASSERT_TRUE(editorsFinished());
+    EXPECT_EQ(takeBoxes(boxes), Boxes{});
+    EXPECT_EQ(text("lblMessage"), "Karvo_Test_HKCU has been restored");
+    EXPECT_EQ(reg.data(kKey, "Colour"), wz("Blue"));
+    EXPECT_TRUE(reg.exists(kKey + "\\Alpha"));
+    // The selected key was read again once the import had finished.
+    EXPECT_FALSE(messageMode());
+    EXPECT_TRUE(RegistryTree::isMarked(item));
+    ASSERT_EQ(item->childCount(), 1);
+    EXPECT_EQ(item->child(0)->text(0), "Alpha");
+
+    // Blanks become underscores, and an existing backup is replaced only on Yes.
+    writeFile(folder / "my_backup_HKCU.reg", "old");
+    typeName("my backup");
+    boxes.answers = {vbNo};
+    press("cmdBackup");
+    EXPECT_EQ(takeBoxes(boxes), Boxes{box("Replace File?", vbYesNo | vbExclamation,
+                                          "A backup by that name already exists     \r\n"
+                                          "Are you sure you want to replace it?     ")});
+    EXPECT_EQ(window->pendingEditorRuns(), 0);
+    EXPECT_EQ(focusName(), "txtFilename");
+    EXPECT_EQ(txtFilename()->selectedText(), "my_backup");
+    EXPECT_EQ(readFile(folder / "my_backup_HKCU.reg"), "old");
+
+    for (int round = 0; round < 2; ++round) {
+        boxes.answers = {vbYes};
+        press("cmdBackup");
+        EXPECT_EQ(text("lblMessage"), "Creating backup file my_backup");
+        ASSERT_TRUE(editorsFinished());
+        EXPECT_EQ(text("lblMessage"), "my_backup backup has been created");
+        EXPECT_EQ(takeBoxes(boxes).size(), 1u);  // the question only
+    }
+    EXPECT_NE(readFile(folder / "my_backup_HKCU.reg"), "old");
+    EXPECT_EQ(backups(), (QStringList{"Karvo_Test_HKCU", "my_backup_HKCU"}));  // listed once however often made
+}
+
+TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackupAndDeleteRefillsTheList) {
+    const auto info = vbOKOnly | vbInformation;
+    const Boxes notSelected{box("Key Not Selected", info,
+                                "Select a Key to backup by clicking it     \r\n"
+                                "The Key to backup will have a red check mark     ")};
+    press("cmdBackup");
+    EXPECT_EQ(takeBoxes(boxes), notSelected);
+    // A marked key that has been collapsed away is no longer marked.
+    markTestKey();
+    node("HKEY_CURRENT_USER\\Software")->setExpanded(false);
+    menu("mnuEdit_0");
+    EXPECT_EQ(takeBoxes(boxes), notSelected);
+
+    markTestKey();
+    for (const QString name : {"", "../evil", "a:b", "-s", "/s x", "x|y"}) {
+        typeName(name);
+        press("cmdBackup");
+        const Boxes shown = takeBoxes(boxes);
+        ASSERT_EQ(shown.size(), 1u) << name.toStdString();
+        EXPECT_TRUE(shown[0].starts_with(box(name.isEmpty() ? "Select a Name" : "Invalid Name", info,
+                                             name.isEmpty() ? "Please enter a name for the backup file     " : "")))
+            << shown[0];
+        EXPECT_EQ(window->pendingEditorRuns(), 0);
+        EXPECT_EQ(focusName(), "txtFilename");
+        EXPECT_EQ(text("txtFilename"), name);
+    }
+
+    // Restore and delete need a chosen backup; restore also one it can name on the command line.
+    for (const char* name : {"two words_HKCU.reg", "a_HKCU.reg", "B_HKCU.reg", "c_HKCU.reg"})
+        writeFile(folder / name, "x");
+    load();
+    for (const char* item : {"mnuEdit_2", "mnuEdit_4"}) {
+        menu(item);
+        EXPECT_EQ(takeBoxes(boxes), Boxes{box("Nothing Selected", info,
+                                              QString("Please select a Backup to %1     ")
+                                                  .arg(item == std::string("mnuEdit_2") ? "restore" : "delete"))});
+        EXPECT_EQ(focusName(), "lstBack");
+    }
+    clickBackup("two words_HKCU");
+    press("cmdRestore");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Invalid Name");
+    EXPECT_EQ(window->pendingEditorRuns(), 0);
+    EXPECT_FALSE(messageMode());
+    EXPECT_TRUE(std::filesystem::exists(folder / "two words_HKCU.reg"));
+    boxes.shown.clear();
+
+    clickBackup("B_HKCU");
+    txtFilename()->setText("kept");
+    press("cmdDelete");
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder / "B_HKCU.reg"));
+    EXPECT_EQ(backups(), (QStringList{"a_HKCU", "c_HKCU", "two words_HKCU"}));
+    EXPECT_TRUE(lstBack()->selectedItems().isEmpty());
+    EXPECT_EQ(text("txtFilename"), "kept");
+
+    // Moving through the list with the arrow keys fills the name box as a click does.
+    clickBackup("a_HKCU");
+    QTest::keyClick(lstBack(), Qt::Key_Down);
+    EXPECT_EQ(text("txtFilename"), "c_HKCU");
+
+    // A file that went away meanwhile is reported, and the list shows the folder as it is.
+    std::filesystem::remove(folder / "c_HKCU.reg");
+    menu("mnuEdit_4");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
+    EXPECT_EQ(backups(), (QStringList{"a_HKCU", "two words_HKCU"}));
+}
+
+TEST_F(BackupCommands, FailuresOfTheEditorAreReportedNotCalledASuccessAndChangeNothing) {
+    TempDir noEditor;
+    for (bool editorThere : {true, false}) {  // the key gone before the export, or no editor to start
+        ScopedEnv windows("KARVO_WINDIR", editorThere ? (binaryDir() / "windows").string() : noEditor.str());
+        markTestKey();
+        reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test");
+        press("cmdBackup");
+        ASSERT_TRUE(editorsFinished());
+        EXPECT_EQ(text("lblMessage"), "Backup file Karvo_Test could not be created");
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
+        EXPECT_EQ(boxes.shown[0].style, vbOKOnly);
+        boxes.shown.clear();
+        EXPECT_TRUE(backups().isEmpty());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        reg.setSz(kKey, "Colour", "Blue");
+    }
+
+    writeFile(folder / "Broken_HKCU.reg", "this is not a registry file\r\n");
+    load();
+    markTestKey();
+    clickBackup("Broken_HKCU");
+    press("cmdRestore");
+    ASSERT_TRUE(editorsFinished());
+    EXPECT_TRUE(messageMode());
+    EXPECT_EQ(text("lblMessage"), "Backup file Broken_HKCU could not be restored");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Karvo Backup");
+    EXPECT_EQ(reg.data(kKey, "Colour"), wz("Blue"));
 }
 
 }  // namespace

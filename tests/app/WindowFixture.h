@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QTreeWidget>
 
 #include <memory>
@@ -103,7 +102,7 @@ protected:
         lstBack()->scrollToItem(found.first());
         QTest::mouseClick(lstBack()->viewport(), Qt::LeftButton, {}, lstBack()->visualItemRect(found.first()).center());
     }
-    void press(const char* button) const { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
+    void press(const char* name) const { QTest::mouseClick(control(name), Qt::LeftButton); }
     void menu(const char* item) const { control<QAction>(item)->trigger(); }
     void typeName(const QString& name) const {
         txtFilename()->clear();

@@ -21,7 +21,7 @@ namespace {
 
 QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 
-TEST(FavouritesFile, ReadAsWrittenAndSavedWholeWithCrLf) {
+TEST(FavouritesFile, ReadAsWrittenSavedWholeWithCrLfAndCleanedOfBlanksAndRepeats) {
     test::TempDir dir;
     const QString path = q(dir / "Favs.tlv");
     test::writeFile(dir / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\n\r\nA\r\n  lead, comma\r\nunix\nlast");
@@ -34,9 +34,8 @@ TEST(FavouritesFile, ReadAsWrittenAndSavedWholeWithCrLf) {
               "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\n\xC3\xA9\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     EXPECT_FALSE(writeFavourites(q(dir / "no such folder" / "Favs.tlv"), {"x"}));
-}
 
-TEST(ListHygiene, BlanksAndRepeatsGoFirstOccurrenceStays) {
+    // Blanks and repeats go, the first occurrence stays.
     const QStringList entries{"Favorite Keys", "A", "", "", "A", "B", "a", " ", "B"};
     EXPECT_EQ(withoutDoubles(withoutBlanks(entries)), (QStringList{"Favorite Keys", "A", "B", "a", " "}));
     EXPECT_EQ(withoutBlanks(withoutDoubles(entries)), withoutDoubles(withoutBlanks(entries)));

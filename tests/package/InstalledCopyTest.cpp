@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using namespace karvo::platform;
@@ -16,25 +17,21 @@ TEST(InstalledCopy, EachUserGetsAFolderOfTheirOwn) {
     const fs::path exe = tmp / "lib", home = tmp / "home";
     fs::create_directories(exe);
     karvo::test::writeFile(exe / "Karvo.chm", "help");
-    const struct {
-        bool marked;
-        const char* xdg;
-        const char* home;
-        fs::path expected;
-    } cases[] = {
+    // Marked as installed, XDG_DATA_HOME, HOME, and the folder that the user gets.
+    const std::tuple<bool, const char*, const char*, fs::path> cases[] = {
         {false, "/xdg", "/home/u", exe},  // run where built: its own folder
         {true, "", home.c_str(), home / ".local/share/karvo"},
         {true, "/xdg", home.c_str(), "/xdg/karvo"},
         {true, "relative", home.c_str(), home / ".local/share/karvo"},  // ignored, as XDG says
         {true, "", "", exe},  // no home at all
     };
-    for (const auto& c : cases) {
-        if (c.marked)
+    for (const auto& [marked, xdgValue, homeValue, expected] : cases) {
+        if (marked)
             karvo::test::writeFile(exe / kInstalledMark, "");
         else
             fs::remove(exe / kInstalledMark);
-        karvo::test::ScopedEnv xdg("XDG_DATA_HOME", c.xdg), homeVar("HOME", c.home);
-        EXPECT_EQ(userProgramFolder(exe.string()), c.expected.string()) << c.marked << c.xdg << c.home;
+        karvo::test::ScopedEnv xdg("XDG_DATA_HOME", xdgValue), homeVar("HOME", homeValue);
+        EXPECT_EQ(userProgramFolder(exe.string()), expected.string()) << marked << xdgValue << homeValue;
     }
 
     // The user's folder is created and gets the help file through a link, renewed when stale;
@@ -63,20 +60,16 @@ TEST(InstalledCopy, HelpFallsBackToHtmlOnlyWithoutAViewer) {
     karvo::test::writeFile(tmp / "Other.chm", "no copy");
     fs::create_symlink(share / "Karvo.chm", user / "Karvo.chm");
     const std::string html = (share / "Karvo-html/index.html").string();
-    const struct {
-        fs::path file;
-        bool viewer;
-        std::string expected;
-        int asked;
-    } cases[] = {
+    // The document asked for, whether a viewer is there, what is opened, and how often the viewer is looked for.
+    const std::tuple<fs::path, bool, std::string, int> cases[] = {
         {user / "Karvo.chm", false, html, 1},  // through the user's link
         {share / "Karvo.chm", true, (share / "Karvo.chm").string(), 1},
         {tmp / "Other.chm", false, (tmp / "Other.chm").string(), 0},  // nothing to fall back to
         {share / "Karvo-html/index.html", false, html, 0},
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, viewer, expected, lookups] : cases) {
         int asked = 0;
-        EXPECT_EQ(documentToOpen(c.file.string(), [&] { return ++asked, c.viewer; }), c.expected) << c.file;
-        EXPECT_EQ(asked, c.asked) << c.file;
+        EXPECT_EQ(documentToOpen(file.string(), [&] { return ++asked, viewer; }), expected) << file;
+        EXPECT_EQ(asked, lookups) << file;
     }
 }

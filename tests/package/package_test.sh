@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build tree, checks what it installs, unpacks it into a
-# throw-away root and starts the installed karvo headless for a user with an empty home: it must
-# make that user's own folder with "Favs.tlv" and the help link, and write nothing beside itself.
+# Builds the Debian package and checks its contents; unpacked, the installed karvo started for a user
+# with an empty home makes that user's folder with "Favs.tlv" and the help link, and nothing beside itself.
 # Usage: package_test.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -29,9 +28,7 @@ done
 root="$work/root" home="$work/home"
 dpkg -x "$deb" "$root"
 mkdir -p "$home"
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$root/usr/share/applications/karvo.desktop"
-fi
+! command -v desktop-file-validate >/dev/null || desktop-file-validate "$root/usr/share/applications/karvo.desktop"
 
 env -u KARVO_REGISTRY -u KARVO_WINDIR -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
     "$root/usr/bin/karvo" >"$work/karvo.log" 2>&1 &

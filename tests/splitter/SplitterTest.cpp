@@ -58,8 +58,9 @@ public:
 
 }  // namespace
 
-TEST(Splitter, NothingHappensWithoutAnAcceptedMouseDown) {
+TEST(Splitter, OnlyAnAcceptedMouseDownStartsADragWhoseBarStaysInsideTheBorder) {
     Window w;
+    w.show();
     for (bool refused : {false, true}) {
         w.refuse = refused;  // an owner that refuses the drag: no capture, no colour change
         if (refused)
@@ -75,12 +76,7 @@ TEST(Splitter, NothingHappensWithoutAnAcceptedMouseDown) {
         EXPECT_EQ(w.bar->x(), 500);
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
-    EXPECT_EQ(w.completed, 0);
-}
-
-TEST(Splitter, DragFeedbackTheBorderAndWhereTheBarComesToRest) {
-    Window w;
-    w.show();
+    w.refuse = false;
     w.split.setBorderSize(100);
     w.split.MouseDown(3);
     EXPECT_TRUE(w.split.isSplitting());
@@ -114,7 +110,7 @@ TEST(Splitter, DragFeedbackTheBorderAndWhereTheBarComesToRest) {
         EXPECT_EQ(pos, placed) << grip << " " << release;
         EXPECT_EQ(w.bar->x(), static_cast<int>(placed));
     }
-    EXPECT_EQ(w.completed, 5);
+    EXPECT_EQ(w.completed, 5);  // refused drags do not count
 }
 
 TEST(Splitter, FlatBarsMoveUpAndDown) {
@@ -154,8 +150,6 @@ TEST(Splitter, DraggedWithTheMouseAndLetGoWhenDestroyedMidDrag) {
     EXPECT_EQ(QWidget::mouseGrabber(), w.get());
     // While captured, the window gets the mouse in its own coordinates.
     QTest::mouseMove(w.get(), QPoint(300, 100));
-    EXPECT_EQ(w->bar->x(), 300);
-    QTest::mouseMove(w.get(), QPoint(990, 100));
     EXPECT_EQ(w->bar->x(), 300);
     QTest::mouseRelease(w.get(), Qt::LeftButton, {}, QPoint(990, 100));
     EXPECT_EQ(w->bar->x(), 978);
