@@ -99,13 +99,6 @@ const std::string kSecond = R"(SOFTWARE\Microsoft\Shared Tools Location)";
 const Boxes kUnavailable{
     box("Karvo Backup", karvo::platform::vbOKOnly, "System Information Is Unavailable At This Time")};
 
-// "C:" + an absolute path here, spelt the Windows way.
-std::string windowsSpelling(const fs::path& p) {
-    std::string s = "C:" + p.string();
-    std::replace(s.begin(), s.end(), '/', '\\');
-    return s;
-}
-
 class AboutBox : public ::testing::Test {
 protected:
     FakeRegistry reg;

@@ -54,7 +54,6 @@ protected:
     QListWidget* lstBack() const { return control<QListWidget>("lstBack"); }
     QComboBox* Combo1() const { return control<QComboBox>("Combo1"); }
     QLineEdit* txtFilename() const { return control<QLineEdit>("txtFilename"); }
-    QLabel* lblMessage() const { return control<QLabel>("lblMessage"); }
     QString text(const char* name) const {
         if (auto* edit = window->findChild<QLineEdit*>(QLatin1String(name)))
             return edit->text();
@@ -63,12 +62,7 @@ protected:
     // What a click on a key fills in: the status line, the name box, the short name and the file name.
     QStringList fields() const { return {text("txtIndex"), text("txtFilename"), text("txtRoot"), text("Label1")}; }
     QStringList backups() const { return control<backup::BackupListBox>("lstBack")->names(); }
-    QStringList favourites() const {
-        QStringList texts;
-        for (int i = 0; i < Combo1()->count(); ++i)
-            texts << Combo1()->itemText(i);
-        return texts;
-    }
+    QStringList favourites() const { return items(Combo1()); }
     bool messageMode() const {
         return control("lblMessage")->isVisibleTo(window.get()) && control("txtIndex")->isHidden();
     }

@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "registry/RegistryService.h"
+#include "registry/RootKeys.h"
 #include "registry/TextCodec.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +41,8 @@ public:
     reg::HKey open(const std::string& path, bool create = false) {
         const auto slash = path.find('\\');
         const std::string root = path.substr(0, slash), sub = slash == std::string::npos ? "" : path.substr(slash + 1);
-        const reg::HKey rootKey = root == "HKEY_LOCAL_MACHINE" ? reg::kHkeyLocalMachine
-                                  : root == "HKEY_USERS"       ? reg::kHkeyUsers
-                                  : root == "HKEY_CLASSES_ROOT" ? reg::kHkeyClassesRoot
-                                                                : reg::kHkeyCurrentUser;
+        const reg::RootKey* named = reg::findRootKey(root);
+        const reg::HKey rootKey = named ? named->handle : reg::kHkeyCurrentUser;
         reg::HKey key = 0;
         reg::DWORD disposition = 0;
         const reg::LONG rc = create ? store().RegCreateKeyExA(rootKey, sub.c_str(), 0, "", 0, reg::kKeyAllAccess,

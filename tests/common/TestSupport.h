@@ -2,12 +2,13 @@
 // so no test touches the user's real files.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -71,13 +72,18 @@ private:
 
 inline std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void writeFile(const std::filesystem::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// An absolute path here spelt the Windows way, on a drive: C:\tmp\x for /tmp/x.
+inline std::string windowsSpelling(const std::filesystem::path& p, char drive = 'C') {
+    std::string s = std::string(1, drive) + ":" + p.string();
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
 }
 
 // The folder that holds the built programs (karvo, and windows/regedit beside it).

@@ -5,6 +5,7 @@
 #include "platform/MsgBox.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTest>
 #include <QWidget>
 
@@ -36,6 +37,14 @@ inline Boxes takeBoxes(platform::RecordingMessageBoxes& boxes) {
         lines.push_back(box(shown.caption, shown.style, shown.text));
     boxes.shown.clear();
     return lines;
+}
+
+// The entries of a combo box's list, in order.
+inline QStringList items(const QComboBox* combo) {
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
 }
 
 // Pixels on this screen for a length in twips.

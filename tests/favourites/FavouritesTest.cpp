@@ -1,14 +1,10 @@
-// The favourites file, the two list-hygiene operations and the favourites combo box.
+// The favourites file and the two list-hygiene operations.
 #include "favourites/ComboHygiene.h"
 #include "favourites/Favourites.h"
 
 #include "TestSupport.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QSignalSpy>
-#include <QTest>
 
 #include <filesystem>
 
@@ -47,29 +43,6 @@ TEST(FavouritesFile, ReadAsWrittenSavedWholeWithCrLfAndCleanedOfBlanksAndRepeats
     ClearBlanks(&list);
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.item(1)->text(), "y");
-}
-
-TEST(FavouritesCombo, TypingNeitherCompletesNorChoosesButTheListStillDoes) {
-    QComboBox combo;
-    combo.setEditable(true);
-    combo.setInsertPolicy(QComboBox::NoInsert);
-    combo.addItems({"Favorite Keys", "HKEY_CURRENT_USER\\Control Panel"});
-    keepTypingFromChoosing(&combo);
-    QSignalSpy activated(&combo, &QComboBox::activated);
-
-    combo.lineEdit()->clear();
-    QTest::keyClicks(combo.lineEdit(), "hkey_c");
-    EXPECT_EQ(combo.currentText(), "hkey_c");
-    combo.setEditText("HKEY_CURRENT_USER\\Control Panel");
-    for (QWidget* target : {static_cast<QWidget*>(combo.lineEdit()), static_cast<QWidget*>(&combo)})
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
-            QTest::keyClick(target, key);
-    EXPECT_EQ(activated.count(), 0);
-    EXPECT_EQ(combo.currentIndex(), 0);
-
-    QTest::keyClick(&combo, Qt::Key_Down);
-    ASSERT_EQ(activated.count(), 1);
-    EXPECT_EQ(activated.at(0).at(0).toInt(), 1);
 }
 
 }  // namespace

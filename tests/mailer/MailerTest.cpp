@@ -254,13 +254,9 @@ using TellAFriendForm = MailerFixture;
 
 TEST_F(TellAFriendForm, OpensAtAFixedSizeAndChecksEachEntryInTurnBeforeAnyConnection) {
     EXPECT_EQ(form->windowTitle(), "Tell a Friend About Karvo Backup");
-    auto* subject = control<QComboBox>("cboSubject");
-    QStringList entries;
-    for (int i = 0; i < subject->count(); ++i)
-        entries << subject->itemText(i);
-    EXPECT_EQ(entries, QStringList({" I Highly Recommend It!", " I Thought You'd Want To See This",
-                                    " I'm using a new program", " This seems like a good one",
-                                    " Check Out This Program"}));
+    EXPECT_EQ(items(control<QComboBox>("cboSubject")),
+              QStringList({" I Highly Recommend It!", " I Thought You'd Want To See This", " I'm using a new program",
+                           " This seems like a good one", " Check Out This Program"}));
     EXPECT_EQ(control<QLabel>("Label6")->text(), "Tolvane does not collect email address's");
 
     // 6840 by 5820 twips of client area, and no way to resize it.

@@ -3,7 +3,6 @@
 
 #include "ProgramFolder.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -12,6 +11,7 @@ using karvo::platform::resolveCommandLine;
 using karvo::platform::resolvePath;
 using karvo::platform::resolveProgram;
 using karvo::platform::splitArguments;
+using karvo::test::windowsSpelling;
 using Args = std::vector<std::string>;
 
 TEST(SplitArguments, BlanksQuotesAndBackslashes) {
@@ -31,12 +31,6 @@ TEST(SplitArguments, BlanksQuotesAndBackslashes) {
 }
 
 namespace {
-
-std::string driveSpelling(const fs::path& p, char drive = 'C') {  // "C:" + an absolute path here, Windows' way
-    std::string s = p.string();
-    std::replace(s.begin(), s.end(), '/', '\\');
-    return std::string(1, drive) + ":" + s;
-}
 
 class Resolution : public karvo::test::ProgramFolder {
 protected:
@@ -60,18 +54,18 @@ TEST_F(Resolution, ProgramsAndCommandLinesWithLetterCaseExtensionsDrivesFoldersA
         {R"(C:\Windows\Regedit.EXE)", regedit}, {R"(d:/WiNdOwS/REGEDIT)", regedit},
         {windir.string() + "\\Regedit.exe", regedit}, {"REGEDIT.EXE", regedit},  // bare: the Windows folder
         {R"(C:\WINDOWS\msinfo32)", msinfo}, {R"(C:\WINDOWS\msinfo32.exe)", msinfo},
-        {driveSpelling(tmp / "tools" / "tool.exe", 'E'), (tmp / "Tools" / "Tool").string()},
+        {windowsSpelling(tmp / "tools" / "tool.exe", 'E'), (tmp / "Tools" / "Tool").string()},
         // A folder is not a program, and a different name is not found.
         {R"(C:\WINDOWS)", ""}, {R"(C:\WINDOWS\regedit32)", ""}, {"", ""}, {"no-such-program-here", ""}};
     for (const auto& [spelling, found] : cases)
         EXPECT_EQ(resolveProgram(spelling), found) << spelling;
-    EXPECT_EQ(resolvePath(driveSpelling(tmp / "TOOLS")) + "|" + resolvePath(driveSpelling(tmp / "nothing")),
+    EXPECT_EQ(resolvePath(windowsSpelling(tmp / "TOOLS")) + "|" + resolvePath(windowsSpelling(tmp / "nothing")),
               (tmp / "Tools").string() + "|");
 
     // Command lines: "My Programs\tool" exists; so does "My", a folder that must not stop the search.
     program(tmp / "My Programs" / "tool");
     fs::create_directories(tmp / "My");
-    const std::string mine = driveSpelling(tmp / "My Programs" / "tool");
+    const std::string mine = windowsSpelling(tmp / "My Programs" / "tool");
     const auto found = [](const std::string& line) {  // the program and its arguments, "-" for nothing found
         const auto r = resolveCommandLine(line);
         return r ? std::make_pair(r->program, r->arguments) : std::make_pair(std::string("-"), Args{});

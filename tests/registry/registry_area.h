@@ -22,11 +22,15 @@ using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
 inline std::string backEndName() { return std::getenv("KARVO_TEST_BACKEND") ? std::getenv("KARVO_TEST_BACKEND") : ""; }
+// Wine's registry, where it answers otherwise than Windows does. The Windows build meets it only on
+// the throw-away prefix of a test run, which $WINEPREFIX names.
+inline bool underWine() {
 #ifdef _WIN32
-bool underWine();  // Wine's registry, where it answers otherwise than Windows does
+    return std::getenv("WINEPREFIX") != nullptr;
 #else
-inline bool underWine() { return backEndName() == "wine"; }
+    return backEndName() == "wine";
 #endif
+}
 
 // Each pair is a call's result and the result expected, reported by its place in the list.
 inline void expectResults(std::initializer_list<std::pair<LONG, LONG>> results) {

@@ -21,8 +21,8 @@ TEST(NodeKeys, WriteAndReadBackAtEveryDepthCommasInNamesIncluded) {
         EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), handle);
         EXPECT_EQ(parts->subKeyPath, sub);
     }
-    EXPECT_FALSE(readNodeKey("Unexpanded"));
-    EXPECT_FALSE(readNodeKey(""));
+    for (const QString& notAKey : {"Unexpanded", ""})
+        EXPECT_FALSE(readNodeKey(notAKey)) << notAKey.toStdString();
 }
 
 TEST(KeySelection, OneUnderscorePerBlankAndRootsByExactName) {

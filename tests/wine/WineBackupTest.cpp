@@ -55,7 +55,7 @@ TEST_F(WineBackup, BackUpChangeInWineRestoreAndWineSeesTheKeyAsItWas) {
     ASSERT_TRUE(editorsFinished());
     EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
     const QString name = txtFilename()->text();
-    EXPECT_EQ(lblMessage()->text(), name + " backup has been created");
+    EXPECT_EQ(text("lblMessage"), name + " backup has been created");
 
     wine("reg add \"" + keyPath + "\" /v Colour /d Red /f");
     wine("reg delete \"" + keyPath + "\\Alpha\" /f");
@@ -75,7 +75,7 @@ TEST_F(WineBackup, BackUpChangeInWineRestoreAndWineSeesTheKeyAsItWas) {
     press("cmdBackup");
     ASSERT_TRUE(editorsFinished());
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(lblMessage()->text(), "Backup file Blocked could not be created");
+    EXPECT_EQ(text("lblMessage"), "Backup file Blocked could not be created");
 }
 
 }  // namespace
