@@ -21,8 +21,8 @@ TEST(NodeKeys, WriteAndReadBackAtEveryDepthCommasInNamesIncluded) {
         EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), handle);
         EXPECT_EQ(parts->subKeyPath, sub);
     }
-    for (const QString& notAKey : {"Unexpanded", ""})
-        EXPECT_FALSE(readNodeKey(notAKey)) << notAKey.toStdString();
+    for (const char* notAKey : {"Unexpanded", ""})
+        EXPECT_FALSE(readNodeKey(notAKey)) << notAKey;
 }
 
 TEST(KeySelection, OneUnderscorePerBlankAndRootsByExactName) {
