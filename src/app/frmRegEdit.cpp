@@ -217,8 +217,9 @@ void frmRegEdit::buildControls() {
     connect(tvwReg, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) { tvwReg_NodeClick(item); });
     connect(txtFilename, &QLineEdit::textChanged, this, &frmRegEdit::txtFilename_Change);
     connect(lstBack, &QListWidget::itemClicked, this, &frmRegEdit::lstBack_Click);
-    // Choosing with the arrow keys is choosing too; a refill moving the current entry is not.
-    connect(lstBack, &QListWidget::currentItemChanged, this, [this] {
+    // Choosing with the arrow keys is choosing too. A refill is not, and neither is the focus
+    // arriving: it makes the first entry current without selecting it.
+    connect(lstBack, &QListWidget::itemSelectionChanged, this, [this] {
         if (!fillingList_)
             lstBack_Click();
     });
@@ -277,13 +278,7 @@ void frmRegEdit::Form_Load() {
     tvwReg->setIconSize(QSize(tree::ImageList::kSize, tree::ImageList::kSize));
     tree_->buildRoots();
 
-    fillingList_ = true;
-    backup::FillBackupList(lstBack, programFolder_ + QLatin1Char('/'));
-    fav::ClearBlanks(lstBack);
-    fav::ClearDoubles(lstBack);
-    lstBack->clearSelection();
-    lstBack->setCurrentRow(-1);
-    fillingList_ = false;
+    refillBackupList(true);
 
     fav::ensureFavouritesFile(favouritesFile());
     letEventsRun();
@@ -374,18 +369,28 @@ void frmRegEdit::txtFilename_Change() {
 // ---- backups --------------------------------------------------------------------------------------
 
 void frmRegEdit::refillBackupList(bool emptyFirst) {
+    // Afterwards the same backup is chosen as before, or none; never the entry that moved into its
+    // row, which a restore would then import unasked. An emptied list has none chosen.
+    const QList<QListWidgetItem*> chosen = lstBack->selectedItems();
+    const QString before = emptyFirst || chosen.isEmpty() ? QString() : chosen.first()->text();
     fillingList_ = true;
     if (emptyFirst)
         lstBack->clear();
     backup::FillBackupList(lstBack, programFolder_ + QLatin1Char('/'));
     fav::ClearDoubles(lstBack);
     fav::ClearBlanks(lstBack);
+    lstBack->setCurrentItem(nullptr);
+    lstBack->clearSelection();
+    const QList<QListWidgetItem*> same = lstBack->findItems(before, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!before.isEmpty() && !same.isEmpty())
+        lstBack->setCurrentItem(same.first());
     fillingList_ = false;
 }
 
 void frmRegEdit::lstBack_Click() {
-    if (lstBack->count() > 0 && lstBack->currentItem())
-        txtFilename->setText(lstBack->currentItem()->text());
+    const QList<QListWidgetItem*> chosen = lstBack->selectedItems();
+    if (!chosen.isEmpty())
+        txtFilename->setText(chosen.first()->text());
 }
 
 void frmRegEdit::editorDone() {
@@ -471,7 +476,7 @@ void frmRegEdit::cmdRestore_Click() {
         return;
     }
     const QString entry = selected.first()->text();
-    if (const auto refusal = backup::checkRestoreName(entry)) {
+    if (const auto refusal = backup::checkBackupName(entry)) {
         MsgBox(this, refusal->text, vbOKOnly | vbInformation, refusal->caption);
         lstBack->setFocus();
         return;
@@ -481,8 +486,10 @@ void frmRegEdit::cmdRestore_Click() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ++pendingRuns_;
     letEventsRun();
-    const QString commandLine =
-        backup::importCommandLine(QString::fromStdString(karvo::platform::GetWinDir()), entry);
+    // The listed name stands for its file whatever the letter case of its extension.
+    const QString file = backup::backupFileName(programFolder_, entry);
+    const QString commandLine = backup::importCommandLine(QString::fromStdString(karvo::platform::GetWinDir()),
+                                                          file.isEmpty() ? entry + QStringLiteral(".reg") : file);
     karvo::platform::RunProcess(
         commandLine.toStdString(), karvo::platform::kStyleNormalFocus, this,
         [this, name](const karvo::platform::ProcessOutcome& outcome) {
@@ -578,10 +585,15 @@ void frmRegEdit::cmdRemove_Click() {
 void frmRegEdit::Combo1_Click() {
     const QString text = Combo1->currentText();
     if (text != fav::kHeading) {
+        QTreeWidgetItem* before = tree_->selectedNode();
         if (QTreeWidgetItem* node = tree_->openPath(fav::pathComponents(text))) {
             tree::RegistryTree::mark(node);
             txtIndex->setText(tree::RegistryTree::fullPath(node));
             txtFilename->setText(node->text(0));
+        } else if (QTreeWidgetItem* ancestor = tree_->selectedNode(); ancestor != before) {
+            // The jump ended on an ancestor, which it does not mark: an old check mark there
+            // would show one key while the backup command exported another.
+            tree::RegistryTree::unmark(ancestor);
         }
         txtRoot->setText(tree::rootOfKeyPath(txtIndex->text()));
     }

@@ -12,26 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-// Without a display Qt aborts with a long message; say plainly what is missing instead.
-bool displayAvailable() {
-#if defined(__linux__) || defined(__FreeBSD__)
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-#else
-    return true;
-#endif
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (!displayAvailable()) {
+    if (!karvo::platform::displayAvailable()) {
         std::fputs("karvo: no display to show the window on (set DISPLAY or WAYLAND_DISPLAY, "
                    "or QT_QPA_PLATFORM=offscreen)\n",
                    stderr);

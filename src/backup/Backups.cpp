@@ -1,5 +1,7 @@
 #include "backup/Backups.h"
 
+#include "platform/CommandLine.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,20 +46,26 @@ EditorReport report(bool ok, const QString& successStatus, const QString& failur
     return r;
 }
 
+// The backup files of folder as the list shows them: ordinary files whose name ends in ".reg",
+// any letter case. No QDir::Hidden and no QDir::System: those files are not backups to offer.
+QStringList listedFiles(const QString& folder) {
+    QStringList files;
+    for (const QString& file : QDir(folder).entryList({QStringLiteral("*.reg")}, QDir::Files, QDir::NoSort))
+        if (file.size() > 4 && file.endsWith(QStringLiteral(".reg"), Qt::CaseInsensitive))
+            files.append(file);
+    return files;
+}
+
+QString quoted(const QString& argument, bool always) {
+    return QString::fromStdString(platform::quoteArgument(argument.toStdString(), always));
+}
+
 }  // namespace
 
 QStringList backupNames(const QString& folder) {
     QStringList names;
-    QDir dir(folder);
-    if (!dir.exists())
-        return names;
-    // No QDir::Hidden and no QDir::System: those files are not backups to offer.
-    const QStringList files =
-        dir.entryList({QStringLiteral("*.reg")}, QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
-    for (const QString& file : files) {
-        if (file.size() > 4 && file.endsWith(QStringLiteral(".reg"), Qt::CaseInsensitive))
-            names.append(file.left(file.size() - 4));
-    }
+    for (const QString& file : listedFiles(folder))
+        names.append(file.chopped(4));
     return names;
 }
 
@@ -68,34 +76,32 @@ bool FileExist(const QString& name) {
     return info.exists() && info.isFile();
 }
 
-std::optional<NameRefusal> checkBackupName(const QString& name) { return commonRefusal(name); }
-
-std::optional<NameRefusal> checkRestoreName(const QString& name) {
-    if (auto refusal = commonRefusal(name))
-        return refusal;
-    if (name.contains(u' ') || name.contains(u'\t'))
-        return NameRefusal{QStringLiteral("A backup whose name contains blanks cannot be restored") + kFiveBlanks,
-                           QStringLiteral("Invalid Name")};
-    return std::nullopt;
+QString backupFileName(const QString& folder, const QString& backupName) {
+    const QString exact = backupName + QStringLiteral(".reg");
+    if (QFileInfo(QDir(folder).filePath(exact)).isFile())
+        return exact;
+    for (const QString& file : listedFiles(folder))
+        if (file.chopped(4) == backupName)
+            return file;
+    return {};
 }
+
+std::optional<NameRefusal> checkBackupName(const QString& name) { return commonRefusal(name); }
 
 QString exportCommandLine(const QString& winDir, const QString& name, const QString& root,
                           const QString& keyPath) {
-    return winDir + QStringLiteral("\\regedit /e ") + name + root + QStringLiteral(".reg ") + QChar(34) +
-           keyPath + QChar(34);
+    return winDir + QStringLiteral("\\regedit /e ") + quoted(name + root + QStringLiteral(".reg"), false) +
+           QChar(' ') + quoted(keyPath, true);
 }
 
-QString importCommandLine(const QString& winDir, const QString& backupName) {
-    return winDir + QStringLiteral("\\regedit.exe /s ") + backupName + QStringLiteral(".reg");
-}
-
-QString backupFilePath(const QString& folder, const QString& backupName) {
-    return QDir(folder).filePath(backupName + QStringLiteral(".reg"));
+QString importCommandLine(const QString& winDir, const QString& fileName) {
+    return winDir + QStringLiteral("\\regedit.exe /s ") + quoted(fileName, false);
 }
 
 bool deleteBackup(const QString& folder, const QString& backupName, QString* error) {
-    QFile file(backupFilePath(folder, backupName));
-    if (!file.exists()) {
+    const QString fileName = backupFileName(folder, backupName);
+    QFile file(QDir(folder).filePath(fileName.isEmpty() ? backupName + QStringLiteral(".reg") : fileName));
+    if (fileName.isEmpty()) {
         if (error)
             *error = QStringLiteral("The file %1 no longer exists").arg(QDir::toNativeSeparators(file.fileName()));
         return false;

@@ -16,6 +16,11 @@ namespace karvo::backup {
 // missing or unreadable folder gives none. The order is the folder's.
 QStringList backupNames(const QString& folder);
 
+// The name of the file in folder that the listed backupName stands for: NAME.reg, else the
+// first listed file NAME.REG, NAME.Reg ... (the listing ignores the extension's letter case, and
+// a file system may keep it); "" when there is none.
+QString backupFileName(const QString& folder, const QString& backupName);
+
 // True when a file of that name exists (a bare name is looked up in the working directory),
 // hidden files included; folders do not count.
 bool FileExist(const QString& name);
@@ -25,22 +30,20 @@ struct NameRefusal {
     QString text;
     QString caption;
 };
-// A backup name goes unquoted onto the command line and names a file in the program folder, so
+// A backup name names a file in the program folder and goes onto the editor's command line, so
 // path separators, characters Windows refuses in file names, control characters and a leading
 // "/" or "-" (read as a switch) are refused. Blanks are allowed: the command turns them into "_".
+// The same holds for a listed backup about to be imported.
 std::optional<NameRefusal> checkBackupName(const QString& name);
-// The same for a listed backup about to be imported, where a blank would split the file name.
-std::optional<NameRefusal> checkRestoreName(const QString& name);
 
-// <windir>\regedit /e NAMEROOT.reg "KEY PATH"
+// <windir>\regedit /e NAMEROOT.reg "KEY PATH". Each argument is quoted by the rules the editor
+// splits its command line with, so the key path arrives whatever its names hold.
 QString exportCommandLine(const QString& winDir, const QString& name, const QString& root,
                           const QString& keyPath);
-// <windir>\regedit.exe /s NAME.reg
-QString importCommandLine(const QString& winDir, const QString& backupName);
+// <windir>\regedit.exe /s FILE, with the backup's own file name (see backupFileName).
+QString importCommandLine(const QString& winDir, const QString& fileName);
 
-// The full path of a backup file.
-QString backupFilePath(const QString& folder, const QString& backupName);
-// Deletes a backup file; on failure error (when given) says why.
+// Deletes the backup's file (see backupFileName); on failure error (when given) says why.
 bool deleteBackup(const QString& folder, const QString& backupName, QString* error = nullptr);
 
 // The editor's exit status, made honest. Wine's regedit ends with status 0 even when it failed and

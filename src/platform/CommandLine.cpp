@@ -204,6 +204,26 @@ std::vector<std::string> splitArguments(std::string_view text) {
     return out;
 }
 
+std::string quoteArgument(std::string_view argument, bool always) {
+    if (!always && !argument.empty() && argument.find_first_of(" \t\"") == std::string_view::npos)
+        return std::string(argument);
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote gets one of its own.
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    // Before the closing quote they are doubled too, or it would be taken literally.
+    out.append(2 * backslashes, '\\');
+    return out + '"';
+}
+
 std::string resolvePath(std::string_view windowsPath) { return walk(windowsPath, false); }
 
 std::string resolveProgram(std::string_view windowsPath) {

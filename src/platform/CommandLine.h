@@ -16,6 +16,12 @@ namespace karvo::platform {
 // backslashes are kept as written. "" gives an empty argument.
 std::vector<std::string> splitArguments(std::string_view text);
 
+// The argument written so that splitArguments gives it back unchanged: in quotes when always is
+// set or it is empty or holds a blank, tab or quote; a quote inside, and the backslashes before a
+// quote or before the closing quote, escaped. Any key name the registry can hold thus reaches the
+// registry editor as it is.
+std::string quoteArgument(std::string_view argument, bool always = false);
+
 // The file a Windows-style program path names here, or "" when there is none. "\" and "/" both
 // separate folders, letter case is ignored in every folder and file name, ".exe" may be given or
 // left out, "<drive>:\WINDOWS" is the Windows folder (GetWinDir) and any other "<drive>:\" is the

@@ -102,4 +102,17 @@ bool prepareUserFolder(const std::string& folder, const std::string& executableF
     return true;
 }
 
+bool displayAvailable() {
+#ifdef _WIN32
+    return true;
+#else
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+#endif
+}
+
 }  // namespace karvo::platform

@@ -28,4 +28,9 @@ std::string userProgramFolder(const std::string& executableFolder);
 // executable's folder into it, so Help finds it where it looks. False when the folder is unusable.
 bool prepareUserFolder(const std::string& folder, const std::string& executableFolder);
 
+// Whether a window can be shown. Off Windows a display must be named (X11, Wayland, or a platform
+// chosen through $QT_QPA_PLATFORM); without one the toolkit would abort with a long message, so the
+// programs say so in one line instead.
+bool displayAvailable();
+
 }  // namespace karvo::platform

@@ -178,6 +178,11 @@ void RegistryTree::mark(QTreeWidgetItem* item) {
         node->setSelectedImage(Image::Selected);
 }
 
+void RegistryTree::unmark(QTreeWidgetItem* item) {
+    if (RegNode* node = asNode(item))
+        node->setSelectedImage(Image::None);
+}
+
 bool RegistryTree::isMarked(const QTreeWidgetItem* item) {
     const RegNode* node = asNode(item);
     return node && node->selectedImage() == Image::Selected;

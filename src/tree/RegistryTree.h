@@ -73,6 +73,7 @@ public:
 
     // Marks the node with the check mark (the key the backup command works on).
     static void mark(QTreeWidgetItem* item);
+    static void unmark(QTreeWidgetItem* item);
     static bool isMarked(const QTreeWidgetItem* item);
     // Enumerated: its sub-keys have been read since it was created or last forgotten.
     static bool isEnumerated(const QTreeWidgetItem* item);

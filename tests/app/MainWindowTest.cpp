@@ -235,13 +235,20 @@ TEST_F(FavouritesCommands, ChoosingAFavouriteOrTheArrowsOpenTheTreeAndMarkTheKey
     EXPECT_TRUE(desktop->isSelected() && desktop->isExpanded() && desktop->parent()->isExpanded());
     EXPECT_EQ(fields(), desktopFields);
 
-    // A spelling that differs in letter case, or a missing key, stops short and marks nothing new.
+    // A spelling that differs in letter case, or a missing key, stops short and marks nothing, not
+    // even an ancestor clicked before: the backup then has no key to export.
+    clickNode("HKEY_CURRENT_USER\\Control Panel");
+    clickNode(kDesktop);
     for (int index : {2, 3}) {
         choose(index);
         EXPECT_EQ(fields(), desktopFields);
         EXPECT_FALSE(RegistryTree::isMarked(tree()->currentItem()));
     }
     EXPECT_EQ(RegistryTree::fullPath(tree()->currentItem()), "HKEY_CURRENT_USER\\Control Panel");
+    press("cmdBackup");
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].caption, "Key Not Selected");
+    boxes.shown.clear();
 
     // The heading only tidies the name box.
     txtFilename()->setText("two words");
@@ -262,17 +269,19 @@ TEST_F(FavouritesCommands, ChoosingAFavouriteOrTheArrowsOpenTheTreeAndMarkTheKey
 }
 
 TEST(Program, WithoutADisplayItSaysSoAndExitsWithStatusOne) {
-    QProcess karvo;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(name);
-    karvo.setProcessEnvironment(env);
-    karvo.start(QString::fromStdString((binaryDir() / "karvo").string()), {});
-    ASSERT_TRUE(karvo.waitForFinished(30000));
-    EXPECT_EQ(std::make_pair(karvo.exitStatus(), karvo.exitCode()), std::make_pair(QProcess::NormalExit, 1));
-    const QString err = QString::fromLocal8Bit(karvo.readAllStandardError());
-    EXPECT_EQ(err.count(u'\n'), 1);
-    EXPECT_TRUE(err.contains("display")) << err.toStdString();
+    for (const char* program : {"karvo", "windows/regedit"}) {  // the editor's window too
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        run.setProcessEnvironment(env);
+        run.start(QString::fromStdString((binaryDir() / program).string()), {});
+        ASSERT_TRUE(run.waitForFinished(30000));
+        EXPECT_EQ(std::make_pair(run.exitStatus(), run.exitCode()), std::make_pair(QProcess::NormalExit, 1));
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        EXPECT_EQ(err.count(u'\n'), 1) << program;
+        EXPECT_TRUE(err.contains("display")) << err.toStdString();
+    }
 }
 
 const std::string kKey = "HKEY_CURRENT_USER\\Software\\Karvo Test";
@@ -296,18 +305,21 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditorAndReplaceOnlyOn
     EXPECT_EQ(text("lblMessage"), "Karvo_Test backup has been created");
     EXPECT_EQ(backups(), QStringList{"Karvo_Test_HKCU"});
 
-    // Change the key behind the program's back, then restore the backup: the backup held it all.
+    // Change the key behind the program's back, then restore the backup: the backup held it all,
+    // also listed from a file whose name has a blank and an upper-case extension.
     reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test\\Alpha");
     reg.setSz(kKey, "Colour", "Red");
+    std::filesystem::rename(folder / "Karvo_Test_HKCU.reg", folder / "Karvo Test_HKCU.REG");
+    load();
+    markTestKey();
     QTreeWidgetItem* item = node(QString::fromStdString(kKey));
-    menu("mnuView_2");
     EXPECT_EQ(item->childCount(), 0);
-    clickBackup("Karvo_Test_HKCU");
+    clickBackup("Karvo Test_HKCU");
     press("cmdRestore");
-    EXPECT_EQ(text("lblMessage"), "Restoring backup file Karvo_Test_HKCU");
+    EXPECT_EQ(text("lblMessage"), "Restoring backup file Karvo Test_HKCU");
     ASSERT_TRUE(editorsFinished());
     EXPECT_EQ(takeBoxes(boxes), Boxes{});
-    EXPECT_EQ(text("lblMessage"), "Karvo_Test_HKCU has been restored");
+    EXPECT_EQ(text("lblMessage"), "Karvo Test_HKCU has been restored");
     EXPECT_EQ(reg.data(kKey, "Colour"), wz("Blue"));
     EXPECT_TRUE(reg.exists(kKey + "\\Alpha"));
     // The selected key was read again once the import had finished.
@@ -338,7 +350,65 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditorAndReplaceOnlyOn
         EXPECT_EQ(takeBoxes(boxes).size(), 1u);  // the question only
     }
     EXPECT_NE(readFile(folder / "my_backup_HKCU.reg"), "old");
-    EXPECT_EQ(backups(), (QStringList{"Karvo_Test_HKCU", "my_backup_HKCU"}));  // listed once however often made
+    EXPECT_EQ(backups(), (QStringList{"Karvo Test_HKCU", "my_backup_HKCU"}));  // listed once however often made
+    clickBackup("Karvo Test_HKCU");
+    press("cmdDelete");
+    EXPECT_EQ(takeBoxes(boxes), Boxes{});
+    EXPECT_EQ(backups(), QStringList{"my_backup_HKCU"});
+}
+
+TEST_F(BackupCommands, ARefillKeepsTheChosenBackupAndOnlyAChoiceFillsTheNameBox) {
+    for (const char* name : {"a_HKCU.reg", "B_HKCU.reg", "c_HKCU.reg"})
+        writeFile(folder / name, "x");
+    load();
+    markTestKey();
+    // The list getting the focus from the "Nothing Selected" box chooses nothing.
+    press("cmdRestore");
+    EXPECT_EQ(focusName(), "lstBack");
+    control("txtFilename")->setFocus();
+    EXPECT_EQ(text("txtFilename"), "Karvo_Test");
+    // With none chosen, or one, a backup that works or fails leaves the same one chosen, or none.
+    for (const char* chosen : {"", "B_HKCU", "a_HKCU"}) {
+        for (const bool keyThere : {true, false}) {
+            if (*chosen)
+                clickBackup(chosen);
+            typeName(keyThere ? "new" : "gone");
+            boxes.answers = {vbYes};
+            if (!keyThere)
+                reg.store().DeleteTree(karvo::reg::kHkeyCurrentUser, "Software\\Karvo Test");
+            press("cmdBackup");
+            ASSERT_TRUE(editorsFinished());
+            boxes.shown.clear();
+            QStringList now;
+            for (const QListWidgetItem* i : lstBack()->selectedItems())
+                now << i->text();
+            EXPECT_EQ(now, *chosen ? QStringList{chosen} : QStringList{}) << chosen << keyThere;
+            reg.setSz(kKey, "Colour", "Blue");
+        }
+    }
+    EXPECT_EQ(backups(), (QStringList{"a_HKCU", "B_HKCU", "c_HKCU", "new_HKCU"}));
+}
+
+TEST_F(BackupCommands, KeyNamesWithQuotesReachTheEditorWhole) {
+    // Each key has a sibling that a wrongly split command line would name instead.
+    const QStringList names{"a\"b", "q\"uote", "\"lead", "end\"", "x \"y\" z"};
+    for (const char* sibling : {"ab", "quote", "lead", "end", "x y z"})
+        reg.touch(kKey + "\\" + sibling);
+    for (const QString& name : names)
+        reg.touch(kKey + "\\" + name.toStdString());
+    load();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString path = QString::fromStdString(kKey) + "\\" + names[i];
+        clickNode(path);
+        typeName(QString("k%1").arg(i));
+        press("cmdBackup");
+        ASSERT_TRUE(editorsFinished());
+        EXPECT_EQ(takeBoxes(boxes), Boxes{});
+        const std::string bytes = readFile(folder / QString("k%1_HKCU.reg").arg(i).toStdString());
+        const QString exported = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()),
+                                                    static_cast<qsizetype>(bytes.size() / 2));
+        EXPECT_EQ(exported.split("\r\n").value(2), "[" + path + "]");
+    }
 }
 
 TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackupAndDeleteRefillsTheList) {
@@ -368,7 +438,7 @@ TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackupAndDel
         EXPECT_EQ(text("txtFilename"), name);
     }
 
-    // Restore and delete need a chosen backup; restore also one it can name on the command line.
+    // Restore and delete need a chosen backup.
     for (const char* name : {"two words_HKCU.reg", "a_HKCU.reg", "B_HKCU.reg", "c_HKCU.reg"})
         writeFile(folder / name, "x");
     load();
@@ -379,15 +449,6 @@ TEST_F(BackupCommands, NothingRunsWithoutAMarkedKeyAFitNameOrAChosenBackupAndDel
                                                   .arg(item == std::string("mnuEdit_2") ? "restore" : "delete"))});
         EXPECT_EQ(focusName(), "lstBack");
     }
-    clickBackup("two words_HKCU");
-    press("cmdRestore");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].caption, "Invalid Name");
-    EXPECT_EQ(window->pendingEditorRuns(), 0);
-    EXPECT_FALSE(messageMode());
-    EXPECT_TRUE(std::filesystem::exists(folder / "two words_HKCU.reg"));
-    boxes.shown.clear();
-
     clickBackup("B_HKCU");
     txtFilename()->setText("kept");
     press("cmdDelete");

@@ -30,6 +30,8 @@ TEST(BackupFolder, ListsRegFilesOfAnyCaseButNotHiddenOnesOrFolders) {
     FillBackupList(&list, q(dir.path()));  // filling again does not empty the list first
     EXPECT_EQ(list.count(), 8);
     EXPECT_TRUE(backupNames(q(dir / "missing")).isEmpty());
+    EXPECT_EQ(backupFileName(q(dir.path()), "Run_HKLM"), "Run_HKLM.REG");  // the file a listed name stands for
+    EXPECT_EQ(backupFileName(q(dir.path()), "Hidden_HKCU"), "");
 
     // Hidden files exist all the same, folders do not.
     EXPECT_TRUE(FileExist(q(dir / ".Hidden_HKCU.reg")));
@@ -60,7 +62,7 @@ TEST(EditorCommands, NamesThatBreakNoCommandLineWhichIsExactAndSuccessOnlyWhenTh
               "C:\\WINDOWS\\regedit /e Control_Panel_HKCU.reg \"HKEY_CURRENT_USER\\Control Panel\"");
     EXPECT_EQ(exportCommandLine("", "x", "_HKLM", "HKEY_LOCAL_MACHINE"),
               "\\regedit /e x_HKLM.reg \"HKEY_LOCAL_MACHINE\"");
-    EXPECT_EQ(importCommandLine("C:\\WINDOWS", "Control_Panel_HKCU"),
+    EXPECT_EQ(importCommandLine("C:\\WINDOWS", "Control_Panel_HKCU.reg"),
               "C:\\WINDOWS\\regedit.exe /s Control_Panel_HKCU.reg");
 
     for (const auto& [r, said] : {std::pair{exportReport("my_backup", true, 1, "regedit: no such key"), "no such key"},

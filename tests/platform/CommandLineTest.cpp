@@ -10,6 +10,7 @@ namespace fs = std::filesystem;
 using karvo::platform::resolveCommandLine;
 using karvo::platform::resolvePath;
 using karvo::platform::resolveProgram;
+using karvo::platform::quoteArgument;
 using karvo::platform::splitArguments;
 using karvo::test::windowsSpelling;
 using Args = std::vector<std::string>;
@@ -28,6 +29,13 @@ TEST(SplitArguments, BlanksQuotesAndBackslashes) {
         {R"("C:\dir\" next)", {R"(C:\dir" next)"}}};
     for (const auto& [line, args] : cases)
         EXPECT_EQ(splitArguments(line), args) << line;
+
+    // Quoting gives every argument back whole, quotes and backslashes before them included.
+    for (const std::string arg : {"", "plain", "a b", R"(K\T\a"b)", R"("lead)", R"(end")", R"(x\)", R"(\"\\")"})
+        for (const bool always : {false, true})
+            EXPECT_EQ(splitArguments(quoteArgument(arg, always) + " next"), (Args{arg, "next"})) << arg;
+    EXPECT_EQ(quoteArgument("plain"), "plain");
+    EXPECT_EQ(quoteArgument(R"(K\T\a"b)"), R"("K\T\a\"b")");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "RegistryEditorWindow.h"
 
 #include "platform/BusyCursor.h"
+#include "platform/GetWin.h"
 #include "platform/MsgBox.h"
 #include "regfile/DefaultRegistry.h"
 #include "regedit/EditorWindow.h"
@@ -26,6 +27,8 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace karvo::regedit {
 
@@ -733,6 +736,12 @@ void RegistryEditorWindow::closeEvent(QCloseEvent* event) {
 // ---- the program's window -----------------------------------------------------------------
 
 int runEditorWindow(int argc, char** argv) {
+    if (!platform::displayAvailable()) {
+        std::fputs("regedit: no display to show the editor window on (set DISPLAY or WAYLAND_DISPLAY, "
+                   "or QT_QPA_PLATFORM=offscreen); /e, /a and /s need none\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Registry Editor"));
     // A store that this start creates looks like a fresh installation, as with /e and /s.
