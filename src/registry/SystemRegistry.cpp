@@ -14,7 +14,16 @@
 
 #ifndef _WIN32
 #include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+extern char** environ;
 #endif
 
 namespace karvo::reg {
@@ -153,6 +162,39 @@ std::string wineHelperPath() {
 
 std::string prefixName(const RegistryChoice& choice) { return "the Wine prefix " + choice.location; }
 
+// "wineboot -i" returns before the prefix's wineserver has written its registry files. A folder
+// that Wine has begun to set up (it made dosdevices/ first) without them yet is waited for until
+// that wineserver ends, at most a minute; any other folder is left as it is and judged at once.
+void waitForPrefixSetUp(const std::filesystem::path& prefix) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(prefix / "system.reg", ec) ||
+        !std::filesystem::is_directory(prefix / "dosdevices", ec) || findInPath("wineserver").empty())
+        return;
+    std::vector<std::string> environment{"WINEPREFIX=" + prefix.string()};
+    for (char** e = environ; e && *e; ++e)
+        if (std::string_view(*e).substr(0, 11) != "WINEPREFIX=")
+            environment.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char program[] = "wineserver";
+    char wait[] = "-w";
+    char* argv[] = {program, wait, nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, program, nullptr, nullptr, argv, envp.data()) != 0)
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (::waitpid(pid, nullptr, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 // Why the prefix cannot be served, or "" when it can.
 std::string wineProblem(const RegistryChoice& choice) {
     std::error_code ec;
@@ -161,6 +203,7 @@ std::string wineProblem(const RegistryChoice& choice) {
     const std::filesystem::path prefix(choice.location);
     if (!std::filesystem::exists(prefix, ec))
         return "the folder does not exist";
+    waitForPrefixSetUp(prefix);
     if (!std::filesystem::is_directory(prefix, ec) || !std::filesystem::is_regular_file(prefix / "system.reg", ec))
         return "the folder is not a Wine prefix (it has no system.reg)";
     const std::string helper = wineHelperPath();

@@ -78,4 +78,20 @@ TEST_F(WineBackup, BackUpChangeInWineRestoreAndWineSeesTheKeyAsItWas) {
     EXPECT_EQ(text("lblMessage"), "Backup file Blocked could not be created");
 }
 
+TEST(WinePrefixChoice, APrefixWineIsStillSettingUpIsWaitedForAFolderThatIsNoneIsRefusedUntouched) {
+    if (const std::string why = test::winePrefixMissing(); !why.empty())
+        GTEST_SKIP() << why;
+    test::TempDir dir;
+    const std::string fresh = (dir / "fresh").string();
+    // wineboot returns before the new prefix's registry files are written.
+    ASSERT_EQ(std::system(("WINEPREFIX='" + fresh + "' WINEDEBUG=-all wineboot -i >/dev/null 2>&1").c_str()), 0);
+    for (const auto& [folder, problem] : {std::pair{fresh, ""}, {(dir / "plain").string(), "not a Wine prefix"}}) {
+        std::filesystem::create_directories(folder);
+        test::ScopedEnv choice("KARVO_REGISTRY", "wine:" + folder);
+        const std::string said = reg::registryProblem();
+        EXPECT_TRUE(*problem ? said.find(problem) != std::string::npos : said.empty()) << folder << ": " << said;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "plain"));
+}
+
 }  // namespace
