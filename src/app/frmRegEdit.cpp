@@ -27,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -162,6 +163,9 @@ void frmRegEdit::buildControls() {
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPointSizeF(8.25);
     tvwReg->setFont(tahoma);
+    // A long key name is scrolled to sideways, as in the system's tree control, never cut short.
+    tvwReg->header()->setStretchLastSection(false);
+    tvwReg->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     place(tvwReg, 75, 1290, 3645, 3000);
 
     lstBack = new backup::BackupListBox(client_);

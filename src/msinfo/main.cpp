@@ -47,10 +47,12 @@ QString report() {
     }
     const QString store = QString::fromStdString(karvo::reg::defaultStorePath());
     const QFileInfo storeInfo(store);
+    // Recent changes live in the write-ahead log beside the store until they are copied back, so
+    // the store's size is both files together.
+    const qint64 size = storeInfo.size() + QFileInfo(store + QStringLiteral("-wal")).size();
     out << "Registry store:     " << store << '\n';
     out << "Registry store size: "
-        << (storeInfo.exists() ? QLocale::c().formattedDataSize(storeInfo.size(), 1,
-                                                                 QLocale::DataSizeTraditionalFormat)
+        << (storeInfo.exists() ? QLocale::c().formattedDataSize(size, 1, QLocale::DataSizeTraditionalFormat)
                                : QStringLiteral("not created yet"))
         << '\n';
     return text;

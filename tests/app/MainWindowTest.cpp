@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QProcess>
+#include <QScrollBar>
 
 #include <filesystem>
 
@@ -61,7 +62,7 @@ TEST_F(MainWindow, StartUpInAFixedLayoutListsTheBackupsAndLoadsTheFavouritesClea
 TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFieldsAndRefreshReadsItAgain) {
     reg.touch("HKEY_CURRENT_USER\\Control Panel\\Desktop");
     reg.touch("HKEY_CURRENT_USER\\Software\\Old");
-    reg.touch("HKEY_LOCAL_MACHINE\\SOFTWARE");
+    reg.touch("HKEY_LOCAL_MACHINE\\SOFTWARE\\" + std::string(200, 'L'));
     load();
     menu("mnuView_2");  // nothing selected: nothing happens
     EXPECT_EQ(window->registryTree().enumerations(), 0);
@@ -84,6 +85,10 @@ TEST_F(MainWindow, ClickingAKeyMarksItAndFillsTheFieldsAndRefreshReadsItAgain) {
     EXPECT_EQ(text("Label1"), "mine_HKLM.reg");
     typeName("");
     EXPECT_EQ(text("Label1"), "_HKLM.reg");
+    // A name longer than the tree is wide can be scrolled to.
+    node("HKEY_LOCAL_MACHINE\\SOFTWARE")->setExpanded(true);
+    QTest::qWait(10);
+    EXPECT_GT(tree()->horizontalScrollBar()->maximum(), 0);
 
     // A press on the status line, double or single, parks the focus and selects nothing.
     for (bool twice : {false, true}) {

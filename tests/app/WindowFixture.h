@@ -88,7 +88,8 @@ protected:
     }
     void clickNode(QTreeWidgetItem* item) const {
         tree()->scrollToItem(item);
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(item).center());
+        const QRect shown = tree()->visualItemRect(item).intersected(tree()->viewport()->rect());
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, shown.center());
     }
     void clickBackup(const QString& name) const {
         const auto found = lstBack()->findItems(name, Qt::MatchExactly);
