@@ -1,4 +1,4 @@
-#include "about/frmAbout.h"
+#include "about/AboutBox.h"
 
 #include "platform/CommandLine.h"
 
@@ -58,7 +58,7 @@ bool GetKeyValue(RegistryService& registry, HKey KeyRoot, const std::string& Key
     return true;
 }
 
-bool startSystemInformation(RegistryService& registry, const Launch& launch) {
+bool startSystemInformation(RegistryService& registry, platform::Desktop& desktop) {
     try {
         std::string path;
         if (!GetKeyValue(registry, kHkeyLocalMachine, R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)", "PATH", path)) {
@@ -73,7 +73,7 @@ bool startSystemInformation(RegistryService& registry, const Launch& launch) {
                 return false;
             path = candidate;
         }
-        return launch && launch(path, 1) != 0;
+        return desktop.startProgram(path, platform::kStyleNormalFocus);
     } catch (const std::exception&) {
         return false;
     }

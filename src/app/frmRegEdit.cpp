@@ -17,7 +17,7 @@
 #include "mailer/frmBugReport.h"
 #endif
 #ifdef KARVO_HAVE_ABOUT
-#include "about/frmAbout.h"
+#include "ui/qt/frmAbout.h"
 #endif
 
 #include <QApplication>

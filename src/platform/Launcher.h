@@ -1,6 +1,8 @@
 // The process launcher: starts a Windows-style command line and returns at once.
 #pragma once
 
+#include "platform/Desktop.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,9 +11,6 @@
 #include <string>
 
 namespace karvo::platform {
-
-inline constexpr int kStyleNormalFocus = 1;     // normal window with focus
-inline constexpr int kStyleMinimizedFocus = 2;  // minimised with focus
 
 // Starts commandLine (split by the Windows rules, the program resolved as Windows would) in the
 // program folder. Returns the process id, or 0 when the program cannot be found or started.

@@ -1,6 +1,8 @@
 // Message boxes go through this one small interface, so tests can answer them like a person.
 #pragma once
 
+#include "platform/Desktop.h"
+
 #include <QString>
 
 #include <vector>
@@ -8,18 +10,6 @@
 class QWidget;
 
 namespace karvo::platform {
-
-// Buttons, icons and answers keep their classic values.
-enum : int {
-    vbOKOnly = 0,
-    vbOKCancel = 1,
-    vbYesNo = 4,
-    vbCritical = 16,
-    vbQuestion = 32,
-    vbExclamation = 48,
-    vbInformation = 64,
-};
-enum : int { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
 class MessageBoxes {
 public:

@@ -1,166 +1,133 @@
-// The pane splitter, driven as its owner drives it and with the real mouse.
-#include "splitter/cSplitter.h"
+// The pane splitter's logic, driven as its owner drives it, against a bar that records what it is told.
+#include "splitter/Splitter.h"
 
-#include <QFrame>
-#include <QGuiApplication>
-#include <QMouseEvent>
-#include <QTest>
-#include <QWidget>
+#include "RecordingDesktop.h"
+
+#include <cstdio>
+#include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 using namespace karvo::splitter;
+using karvo::test::Lines;
+using namespace std::string_literals;
 
 namespace {
 
-Qt::CursorShape screenCursor() {
-    const QCursor* c = QGuiApplication::overrideCursor();
-    return c ? c->shape() : Qt::ArrowCursor;
-}
-
-bool atRest(const QFrame* bar) {
-    return bar->frameShape() == QFrame::NoFrame &&
-           bar->palette().color(QPalette::Window) == bar->palette().color(QPalette::Button);
-}
-
-// Nothing holds the mouse or changes its pointer.
-bool letGo() { return QWidget::mouseGrabber() == nullptr && QGuiApplication::overrideCursor() == nullptr; }
-
-// A 1000 by 600 window with a standing bar at x 500, wired as an owner would: the bar's mouse-down
-// and the window's move and up go to the splitter along the x axis.
-class Window : public QWidget {
+// A 1000 by 600 window.
+class RecordingBar : public SplitterView {
 public:
-    QFrame* bar = new QFrame(this);
-    cSplitter split;
-    bool refuse = false;
-    int completed = 0;
+    Lines lines;
+    bool allow = true;
 
-    Window() {
-        resize(1000, 600);
-        bar->setGeometry(500, 0, 6, 600);
-        split.Initialise(bar, this);
-        split.setOrientation(kVertical);
-        QObject::connect(&split, &cSplitter::DoSplit, [this](bool& b) { b = !refuse; });
-        QObject::connect(&split, &cSplitter::SplitComplete, [this] { ++completed; });
-        bar->installEventFilter(this);
+    bool allowSplit() override { return lines.push_back("may split?"), allow; }
+    void splitComplete() override { lines.push_back("complete"); }
+    double innerSize(Axis axis) override { return axis == Axis::Y ? 600 : 1000; }
+    void captureMouse(bool capture) override { lines.push_back(capture ? "capture" : "release"); }
+    void setScreenCursor(int cursor) override { lines.push_back("screen cursor " + std::to_string(cursor)); }
+    void showBar() override { lines.push_back("show"); }
+    void setBarCursor(int cursor) override { lines.push_back("cursor " + std::to_string(cursor)); }
+    void setBarBorder(int style) override { lines.push_back("border " + std::to_string(style)); }
+    void setBarColour(std::uint32_t colour) override {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(colour));
+        lines.push_back("colour "s + hex);
     }
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (o != bar || e->type() != QEvent::MouseButtonPress)
-            return QWidget::eventFilter(o, e);
-        split.MouseDown(static_cast<float>(static_cast<QMouseEvent*>(e)->position().x()));
-        return true;
-    }
-    void mouseMoveEvent(QMouseEvent* e) override { split.MouseMove(static_cast<float>(e->position().x())); }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        float pos = static_cast<float>(e->position().x());
-        split.MouseUp(pos);
-    }
+    void setBarInFront(bool front) override { lines.push_back(front ? "front" : "back"); }
+    void setBarThickness(Axis axis, int pixels) override { lines.push_back(name(axis) + " thickness " + std::to_string(pixels)); }
+    void moveBar(Axis axis, int position) override { lines.push_back(name(axis) + " at " + std::to_string(position)); }
+
+private:
+    static std::string name(Axis axis) { return axis == Axis::Y ? "y" : "x"; }
 };
+
+enum class Op { Orientation, Border, Initialise, Refuse, Down, Move, Up, Cancel };
+
+// What an accepted mouse-down does, along the axis the bar moves on.
+Lines grab(const std::string& axis) {
+    return {"may split?", "colour 80000010", "front", "border 1", axis + " thickness 4", "capture"};
+}
+// What a mouse-up does when the bar ends at `at`; the last line is what MouseUp hands back.
+Lines drop(const std::string& axis, int at) {
+    const std::string pos = std::to_string(at);
+    return {"release", "colour 8000000F", "border 0", axis + " at " + pos, "back", "screen cursor 0", "complete",
+            "up true " + pos};
+}
 
 }  // namespace
 
-TEST(Splitter, OnlyAnAcceptedMouseDownStartsADragWhoseBarStaysInsideTheBorder) {
-    Window w;
-    w.show();
-    for (bool refused : {false, true}) {
-        w.refuse = refused;  // an owner that refuses the drag: no capture, no colour change
-        if (refused)
-            w.split.MouseDown(2);
-        EXPECT_FALSE(w.split.isSplitting());
-        EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-        EXPECT_TRUE(atRest(w.bar));
-        EXPECT_EQ(w.bar->width(), 6);
-        w.split.MouseMove(300);
-        float pos = 300;
-        EXPECT_FALSE(w.split.MouseUp(pos));
-        EXPECT_EQ(pos, 300);
-        EXPECT_EQ(w.bar->x(), 500);
-        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+TEST(SplitterLogic, ADragStartsOnlyWhenAcceptedAndTheBarStaysInsideTheBorder) {
+    struct Step {
+        Op op;
+        float arg;
+        Lines expected;  // after Up, a line "up <result> <position handed back>"
+    };
+    const Step steps[] = {
+        {Op::Orientation, 1, {}},  // no bar yet
+        {Op::Initialise, 0, {"border 0", "back", "cursor 9", "show"}},  // west-east until written again
+        {Op::Orientation, 1, {"cursor 7"}},
+        {Op::Orientation, 2, {"cursor 9"}},
+        // Without a drag, moves and releases change nothing.
+        {Op::Move, 300, {}},
+        {Op::Up, 300, {"up false 300"}},
+        // An owner that refuses the drag: no capture, no colour change, later moves do nothing.
+        {Op::Refuse, 0, {}},
+        {Op::Down, 2, {"may split?"}},
+        {Op::Move, 300, {}},
+        {Op::Up, 300, {"up false 300"}},
+        {Op::Border, 100, {}},
+        {Op::Down, 3, grab("x")},
+        // The border is exclusive at both ends; the grip's offset is not taken off while moving.
+        {Op::Move, 100, {"screen cursor 12"}},
+        {Op::Move, 900, {"screen cursor 12"}},
+        {Op::Move, 101, {"screen cursor 9", "x at 101"}},
+        {Op::Up, 400, drop("x", 397)},
+        // Released, the bar stays inside the border, less the grip's offset rounded half to even.
+        {Op::Down, 30, grab("x")},
+        {Op::Up, 50, drop("x", 70)},
+        {Op::Down, 30, grab("x")},
+        {Op::Up, 2000, drop("x", 870)},
+        {Op::Down, 30.5f, grab("x")},
+        {Op::Up, 500, drop("x", 470)},
+        {Op::Down, 31.5f, grab("x")},
+        {Op::Up, 500, drop("x", 468)},
+        // A flat bar moves up and down within the window's height.
+        {Op::Orientation, 1, {"cursor 7"}},
+        {Op::Border, 50, {}},
+        {Op::Down, 2, grab("y")},
+        {Op::Move, 700, {"screen cursor 12"}},
+        {Op::Move, 200, {"screen cursor 7", "y at 200"}},
+        {Op::Up, 580, drop("y", 548)},
+        // A drag cut short lets the mouse and the screen's cursor go.
+        {Op::Down, 1, grab("y")},
+        {Op::Move, -5, {"screen cursor 12"}},
+        {Op::Cancel, 0, {"release", "screen cursor 0"}},
+        {Op::Move, 200, {}},
+        {Op::Cancel, 0, {"screen cursor 0"}},
+    };
+    RecordingBar bar;
+    Splitter split(bar);
+    int row = 0;
+    for (const Step& step : steps) {
+        float pos = step.arg;
+        switch (step.op) {
+        case Op::Orientation: split.setOrientation(static_cast<std::int32_t>(step.arg)); break;
+        case Op::Border: split.setBorderSize(static_cast<std::int32_t>(step.arg)); break;
+        case Op::Initialise: split.initialise(); break;
+        case Op::Refuse: bar.allow = false; break;
+        case Op::Down: split.mouseDown(pos); bar.allow = true; break;
+        case Op::Move: split.mouseMove(pos); break;
+        case Op::Up: {
+            const bool ended = split.mouseUp(pos);
+            char handed[32];
+            std::snprintf(handed, sizeof handed, "up %s %g", ended ? "true" : "false", static_cast<double>(pos));
+            bar.lines.push_back(handed);
+            break;
+        }
+        case Op::Cancel: split.cancel(); break;
+        }
+        EXPECT_EQ(std::exchange(bar.lines, {}), step.expected) << "step " << row;
+        ++row;
     }
-    w.refuse = false;
-    w.split.setBorderSize(100);
-    w.split.MouseDown(3);
-    EXPECT_TRUE(w.split.isSplitting());
-    EXPECT_EQ(QWidget::mouseGrabber(), &w);
-    EXPECT_EQ(w.bar->frameShape(), QFrame::Box);
-    EXPECT_EQ(w.bar->palette().color(QPalette::Window), w.bar->palette().color(QPalette::Dark));
-    EXPECT_EQ(w.bar->width(), 4);
-    // The border is exclusive at both ends.
-    const std::tuple<float, int, Qt::CursorShape> moves[] = {
-        {100, 500, Qt::ForbiddenCursor}, {900, 500, Qt::ForbiddenCursor}, {101, 101, Qt::SizeHorCursor}};
-    for (const auto& [to, x, cursor] : moves) {
-        w.split.MouseMove(to);
-        EXPECT_EQ(w.bar->x(), x) << to;  // the grip's offset is not taken off while moving
-        EXPECT_EQ(screenCursor(), cursor) << to;
-    }
-    float pos = 400;
-    EXPECT_TRUE(w.split.MouseUp(pos));
-    EXPECT_EQ(pos, 397);
-    EXPECT_TRUE(atRest(w.bar));
-    EXPECT_EQ(w.bar->width(), 4);  // stays thin after the drag
-    EXPECT_TRUE(letGo());
-
-    // Released, the bar stays inside the border, less the grip's offset rounded half to even.
-    const std::tuple<float, float, float> cases[] = {  // grip, release, where the bar goes
-        {30, 50, 70}, {30, 2000, 870}, {30.5f, 500, 470}, {31.5f, 500, 468}};
-    for (const auto& [grip, release, placed] : cases) {
-        w.split.MouseDown(grip);
-        pos = release;
-        EXPECT_TRUE(w.split.MouseUp(pos));
-        EXPECT_EQ(pos, placed) << grip << " " << release;
-        EXPECT_EQ(w.bar->x(), static_cast<int>(placed));
-    }
-    EXPECT_EQ(w.completed, 5);  // refused drags do not count
-}
-
-TEST(Splitter, FlatBarsMoveUpAndDown) {
-    // Orientation written before Initialise: the bar keeps the west-east cursor until written again.
-    QWidget window;
-    window.resize(1000, 600);
-    auto* bar = new QFrame(&window);
-    bar->setGeometry(0, 300, 1000, 6);
-    cSplitter split;
-    split.setOrientation(kHorizontal);
-    split.Initialise(bar, &window);
-    EXPECT_EQ(bar->cursor().shape(), Qt::SizeHorCursor);
-    split.setOrientation(kHorizontal);
-    EXPECT_EQ(bar->cursor().shape(), Qt::SizeVerCursor);
-
-    split.setBorderSize(50);
-    split.MouseDown(2);
-    EXPECT_EQ(bar->size(), QSize(1000, 4));  // a flat bar keeps its length
-    split.MouseMove(700);  // beyond the inner height less the border
-    EXPECT_EQ(bar->pos(), QPoint(0, 300));
-    EXPECT_EQ(screenCursor(), Qt::ForbiddenCursor);
-    split.MouseMove(200);
-    EXPECT_EQ(bar->pos(), QPoint(0, 200));
-    EXPECT_EQ(screenCursor(), Qt::SizeVerCursor);
-    float pos = 580;
-    EXPECT_TRUE(split.MouseUp(pos));
-    EXPECT_EQ(pos, 548);
-    EXPECT_EQ(bar->y(), 548);
-}
-
-TEST(Splitter, DraggedWithTheMouseAndLetGoWhenDestroyedMidDrag) {
-    auto w = std::make_unique<Window>();
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    w->split.setBorderSize(20);
-    QTest::mousePress(w->bar, Qt::LeftButton, {}, QPoint(2, 100));
-    EXPECT_EQ(QWidget::mouseGrabber(), w.get());
-    // While captured, the window gets the mouse in its own coordinates.
-    QTest::mouseMove(w.get(), QPoint(300, 100));
-    EXPECT_EQ(w->bar->x(), 300);
-    QTest::mouseRelease(w.get(), Qt::LeftButton, {}, QPoint(990, 100));
-    EXPECT_EQ(w->bar->x(), 978);
-    EXPECT_EQ(w->completed, 1);
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-
-    w->split.MouseDown(1);
-    w->split.MouseMove(-5);
-    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
-    w.reset();
-    EXPECT_TRUE(letGo());
 }

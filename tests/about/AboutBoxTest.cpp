@@ -1,13 +1,8 @@
-// The About box, and its registry value reader against a registry that answers as told.
-#include "about/frmAbout.h"
+// The About box's logic against a registry that answers as told and a recording front end.
+#include "about/AboutBox.h"
 
+#include "RecordingDesktop.h"
 #include "TestSupport.h"
-#include "WindowChecks.h"
-#include "platform/ShexIt.h"
-
-#include <QGroupBox>
-#include <QLabel>
-#include <QScreen>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,8 +16,7 @@ namespace fs = std::filesystem;
 using namespace karvo::reg;
 using namespace karvo::test;
 using namespace std::string_literals;
-using karvo::about::GetKeyValue;
-using karvo::platform::RecordingMessageBoxes;
+using namespace karvo::about;
 
 namespace {
 
@@ -96,107 +90,91 @@ private:
 
 const std::string kFirst = R"(SOFTWARE\Microsoft\Shared Tools\MSINFO)";
 const std::string kSecond = R"(SOFTWARE\Microsoft\Shared Tools Location)";
-const Boxes kUnavailable{
-    box("Karvo Backup", karvo::platform::vbOKOnly, "System Information Is Unavailable At This Time")};
 
-class AboutBox : public ::testing::Test {
-protected:
-    FakeRegistry reg;
-    std::vector<std::pair<std::string, int>> started;  // command line, window style
-    std::int64_t pid = 4242;
-    std::vector<std::string> opened;
-    RecordingMessageBoxes boxes;
-    TempDir tmp;
-    frmAbout about{reg, [this](const std::string& line, int style) {
-                       started.emplace_back(line, style);
-                       return pid;
-                   }};
-
-    void SetUp() override {
-        karvo::platform::setUrlOpener([this](const std::string& url) { return opened.push_back(url), true; });
+// The window records its orders beside the desktop's.
+class RecordingBox : public RecordingDesktop, public AboutView {
+public:
+    void setCaption(const std::string& text) override { lines.push_back("caption " + text); }
+    void setText(const std::string& control, const std::string& text) override {
+        lines.push_back("text " + control + " " + text);
     }
-    void TearDown() override { karvo::platform::setUrlOpener({}); }
-    void click(const char* name) { QTest::mouseClick(child(&about, name), Qt::LeftButton); }
-    Boxes sysInfo() {
-        about.StartSysInfo();
-        return takeBoxes(boxes);
-    }
+    void closeWindow() override { lines.push_back("close"); }
 };
+
+// Where the registry says the system-information tool is.
+enum class Tool { Nowhere, InFolderWithout, InFolderAsFolder, InFolder, First, FirstOfOtherType, FirstEmpty };
 
 }  // namespace
 
-TEST_F(AboutBox, TextsLayoutTabOrderAndLinks) {
-    EXPECT_EQ(about.windowTitle(), "About Karvo Backup");
-    EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
-    EXPECT_EQ(child<QLabel>(&about, "lblVersion")->text(), "Version 1.0.0");
-    auto* disclaimer = child<QLabel>(&about, "lblDisclaimer");
-    EXPECT_TRUE(disclaimer->text().startsWith("Warning:  "));
-    EXPECT_FALSE(about.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+TEST(AboutBoxLogic, OpeningAndEveryClickDoWhatTheBoxIsFor) {
+    const std::string site = kWebSite;
+    const std::string unavailable = "box Karvo Backup [0]: System Information Is Unavailable At This Time";
+    const std::string firstPath = R"(C:\Program Files\Tools\msinfo32.exe)";
+    struct Row {
+        const char* control;  // "" opens the box
+        Tool tool;
+        bool launches;
+        Lines expected;  // %DIR% stands for the folder the second lookup names
+    };
+    const Row rows[] = {
+        {"", Tool::Nowhere, true, {"caption About Karvo Backup", "text lblVersion Version 1.0.0",
+                                   "text lblTitle Karvo Backup"}},
+        {"Command1", Tool::Nowhere, true, {"open "s + kMailingList}},
+        {"Command2", Tool::Nowhere, true, {"open " + site}},
+        {"picIcon", Tool::Nowhere, true, {"open " + site}},
+        // The web icon asks for "start <address>" minimised, and opens the address itself when that fails.
+        {"Image1", Tool::Nowhere, true, {"start 2 start " + site}},
+        {"Image1", Tool::Nowhere, false, {"start 2 start " + site, "open " + site}},
+        {"Command3", Tool::Nowhere, true, {"close"}},
+        {"lblTitle", Tool::Nowhere, true, {}},  // labels and frames take no click
+        {"Frame1", Tool::Nowhere, true, {}},
+        {"Command4", Tool::Nowhere, true, {unavailable}},
+        {"Command4", Tool::InFolderWithout, true, {unavailable}},
+        {"Command4", Tool::InFolderAsFolder, true, {unavailable}},  // a folder of that name does not count
+        {"Command4", Tool::InFolder, true, {"start 1 %DIR%\\MSINFO32.EXE"}},
+        // The first lookup comes first, and is started without checking.
+        {"Command4", Tool::First, true, {"start 1 " + firstPath}},
+        {"Command4", Tool::First, false, {"start 1 " + firstPath, unavailable}},
+        {"Command4", Tool::FirstOfOtherType, true, {"start 1 ", unavailable}},  // read as an empty path
+        {"Command4", Tool::FirstEmpty, true, {unavailable}},  // no data at all: nothing is started
+    };
+    for (const Row& row : rows) {
+        TempDir tmp;
+#ifdef _WIN32
+        const std::string folder = tmp.str();
+        const char* program = "msinfo32.exe";
+#else
+        const std::string folder = windowsSpelling(tmp.path());
+        const char* program = "msinfo32";  // letter case ignored, and our programs carry no ".exe"
+#endif
+        FakeRegistry reg;
+        if (row.tool != Tool::Nowhere)
+            reg.text(kSecond, "MSINFO", folder);
+        if (row.tool == Tool::InFolderAsFolder)
+            fs::create_directories(tmp / "MSINFO32.EXE");
+        if (row.tool >= Tool::InFolder)
+            writeFile(tmp / program, "");
+        if (row.tool == Tool::First)
+            reg.text(kFirst, "PATH", firstPath);
+        if (row.tool == Tool::FirstOfOtherType)
+            reg.keys[kFirst]["PATH"] = {3, {1, 2}};
+        if (row.tool == Tool::FirstEmpty)
+            reg.keys[kFirst]["PATH"] = {1, {}};
 
-    const double dpi = about.screen()->logicalDotsPerInchX();
-    EXPECT_EQ(about.size(), QSize(twips(5730, dpi), twips(3990, dpi)));
-    EXPECT_EQ(child(&about, "Command2")->geometry(),
-              QRect(twips(4320, dpi), twips(2040, dpi), twips(1245, dpi), twips(345, dpi)));
-    // A label inside a frame is placed relative to the frame.
-    EXPECT_EQ(disclaimer->parentWidget(), child<QGroupBox>(&about, "Frame1"));
-    EXPECT_EQ(disclaimer->pos(), QPoint(twips(120, dpi), twips(240, dpi)));
-
-    about.show();
-    about.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
-    child(&about, "Command1")->setFocus();
-    EXPECT_EQ(tabWalk(4), QStringList({"Command1", "Command2", "Command3", "Command4"}));
-    // Closing and opening again loads the texts afresh.
-    child<QLabel>(&about, "lblTitle")->setText("changed");
-    click("Command3");
-    EXPECT_FALSE(about.isVisible());
-    about.show();
-    EXPECT_EQ(child<QLabel>(&about, "lblTitle")->text(), "Karvo Backup");
-
-    click("Command1");
-    click("Command2");
-    click("picIcon");
-    EXPECT_EQ(opened, (std::vector<std::string>{karvo::about::kMailingList, karvo::about::kWebSite,
-                                                karvo::about::kWebSite}));
-    EXPECT_TRUE(started.empty());
-
-    // The web icon asks for "start <address>" minimised, and opens the address itself when that fails.
-    opened.clear();
-    click("Image1");
-    EXPECT_EQ(started, (decltype(started){{std::string("start ") + karvo::about::kWebSite, 2}}));
-    EXPECT_TRUE(opened.empty());
-    pid = 0;
-    click("Image1");
-    EXPECT_EQ(opened, (std::vector<std::string>{karvo::about::kWebSite}));
-    EXPECT_TRUE(boxes.shown.empty());
-}
-
-TEST_F(AboutBox, SystemInformationComesFromTheFirstLookupOrAProgramFileInTheSecond) {
-    EXPECT_EQ(sysInfo(), kUnavailable);  // neither value exists
-    reg.text(kSecond, "MSINFO", windowsSpelling(tmp.path()));
-    EXPECT_EQ(sysInfo(), kUnavailable);  // and no program file in that folder
-    fs::create_directories(tmp / "MSINFO32.EXE");  // a folder of that name does not count
-    EXPECT_EQ(sysInfo(), kUnavailable);
-    EXPECT_TRUE(started.empty());
-    fs::remove(tmp / "MSINFO32.EXE");
-    writeFile(tmp / "msinfo32", "");  // letter case ignored, and our programs carry no ".exe"
-    EXPECT_EQ(sysInfo(), Boxes{});
-
-    // The first lookup comes first, and is started without checking.
-    reg.text(kFirst, "PATH", R"(C:\Program Files\Tools\msinfo32.exe)");
-    click("Command4");
-    EXPECT_EQ(takeBoxes(boxes), Boxes{});
-    EXPECT_EQ(started, (decltype(started){{windowsSpelling(tmp.path()) + "\\MSINFO32.EXE", 1},
-                                          {R"(C:\Program Files\Tools\msinfo32.exe)", 1}}));
-    pid = 0;  // it cannot be started
-    EXPECT_EQ(sysInfo(), kUnavailable);
-    reg.keys[kFirst]["PATH"] = {3, {1, 2}};  // another type reads as an empty path
-    EXPECT_EQ(sysInfo(), kUnavailable);
-    EXPECT_EQ(started.back().first, "");
-    reg.keys[kFirst]["PATH"] = {1, {}};  // no data at all: nothing is started
-    EXPECT_EQ(sysInfo(), kUnavailable);
-    EXPECT_EQ(started.size(), 4u);
-    EXPECT_TRUE(reg.open.empty());
+        RecordingBox view;
+        view.launches = row.launches;
+        AboutBox box(view, view, reg);
+        if (*row.control)
+            box.click(row.control);
+        else
+            box.load();
+        Lines expected = row.expected;
+        for (std::string& line : expected)
+            if (const auto at = line.find("%DIR%"); at != std::string::npos)
+                line.replace(at, 5, folder);
+        EXPECT_EQ(view.take(), expected) << row.control << " " << static_cast<int>(row.tool);
+        EXPECT_TRUE(reg.open.empty()) << "a key was left open";
+    }
 }
 
 TEST(ReadValue, TextIsCutAtTheReturnedSizeNumbersReadAsDecimalOtherTypesLeaveItAlone) {

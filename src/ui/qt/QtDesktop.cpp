@@ -1,0 +1,26 @@
+#include "ui/qt/QtDesktop.h"
+
+#include "platform/Launcher.h"
+#include "platform/MsgBox.h"
+#include "platform/ShexIt.h"
+
+#include <QString>
+
+namespace karvo::ui {
+
+QtDesktop::QtDesktop(QWidget* owner, Launch launch)
+    : owner_(owner), launch_(launch ? std::move(launch) : Launch(&platform::StartProcess)) {}
+
+void QtDesktop::open(const std::string& file) {
+    platform::ShellExecuteA(owner_, "open", file, "", "", platform::SW_SHOWNORMAL_);
+}
+
+bool QtDesktop::startProgram(const std::string& commandLine, int windowStyle) {
+    return launch_(commandLine, windowStyle) != 0;
+}
+
+int QtDesktop::messageBox(const std::string& text, int style, const std::string& caption) {
+    return platform::MsgBox(owner_, QString::fromStdString(text), style, QString::fromStdString(caption));
+}
+
+}  // namespace karvo::ui

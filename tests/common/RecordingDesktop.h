@@ -1,0 +1,38 @@
+// The desktop for the window logic's tests: every order becomes a line of text, so a test compares
+// what the logic did with the rows it expects.
+#pragma once
+
+#include "platform/Desktop.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace karvo::test {
+
+using Lines = std::vector<std::string>;
+
+class RecordingDesktop : public platform::Desktop {
+public:
+    Lines lines;
+    bool launches = true;   // whether a program starts; an empty command line never does
+    std::vector<int> answers;  // message box answers, from the front; vbOK when it runs dry
+
+    void open(const std::string& file) override { lines.push_back("open " + file); }
+    bool startProgram(const std::string& commandLine, int windowStyle) override {
+        lines.push_back("start " + std::to_string(windowStyle) + " " + commandLine);
+        return launches && !commandLine.empty();
+    }
+    int messageBox(const std::string& text, int style, const std::string& caption) override {
+        lines.push_back("box " + caption + " [" + std::to_string(style) + "]: " + text);
+        if (answers.empty())
+            return platform::vbOK;
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
+    // The lines recorded since the last call.
+    Lines take() { return std::exchange(lines, {}); }
+};
+
+}  // namespace karvo::test
