@@ -205,6 +205,17 @@ void MainWindow::backupChosen(int row) {
         setName(backups_[chosenBackup_]);
 }
 
+void MainWindow::runEditor(const std::string& commandLine, Outcome outcome) {
+    // The outcome is reported only once the editor has finished; the window keeps running.
+    runner_.runProgram(commandLine, platform::kStyleNormalFocus,
+                       [alive = alive_, outcome = std::move(outcome)](const platform::ProcessOutcome& result) {
+                           if (MainWindow* self = *alive) {
+                               self->editorDone();
+                               self->view_.editorFinished(outcome(*self, result));
+                           }
+                       });
+}
+
 void MainWindow::editorDone() {
     if (pendingRuns_ > 0) {
         --pendingRuns_;
@@ -253,32 +264,30 @@ void MainWindow::backupCommand() {
     showMessage("Creating backup file " + name);
     view_.letEventsRun();
     const backup::WriteTime writtenBefore = backup::lastWritten(file);
-    // The outcome is reported only once the editor has finished; the window keeps running.
-    runner_.runProgram(commandLine, platform::kStyleNormalFocus,
-                       [alive = alive_, name, file, writtenBefore](const platform::ProcessOutcome& outcome) {
-                           MainWindow* self = *alive;
-                           if (!self)
-                               return;
-                           self->editorDone();
-                           std::string reason = outcome.errorText;
-                           const int status = backup::checkedEditorStatus(outcome.exitCode, reason,
-                                                                          self->places_.wineEditor, file, writtenBefore);
-                           const auto report = backup::exportReport(name, outcome.started, status, reason);
-                           self->view_.setText("lblMessage", report.status);
-                           if (!report.ok)
-                               self->box(report.message, vbOKOnly, kAppTitle);
-                           self->refillBackupList(false);
-                           self->view_.editorFinished(report.ok);
-                       });
+    runEditor(commandLine, [name, file, writtenBefore](MainWindow& self, const platform::ProcessOutcome& outcome) {
+        std::string reason = outcome.errorText;
+        const int status =
+            backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor, file, writtenBefore);
+        const auto report = backup::exportReport(name, outcome.started, status, reason);
+        self.view_.setText("lblMessage", report.status);
+        if (!report.ok)
+            self.box(report.message, vbOKOnly, kAppTitle);
+        self.refillBackupList(false);
+        return report.ok;
+    });
+}
+
+bool MainWindow::backupIsChosen(const std::string& action) {
+    if (chosenBackup_ >= 0)
+        return true;
+    box("Please select a Backup to " + action + kFiveBlanks, vbOKOnly | vbInformation, "Nothing Selected");
+    view_.focus("lstBack");
+    return false;
 }
 
 void MainWindow::restoreCommand() {
-    if (chosenBackup_ < 0) {
-        box(std::string("Please select a Backup to restore") + kFiveBlanks, vbOKOnly | vbInformation,
-            "Nothing Selected");
-        view_.focus("lstBack");
+    if (!backupIsChosen("restore"))
         return;
-    }
     const std::string entry = backups_[chosenBackup_];
     if (const auto refusal = backup::checkBackupName(entry)) {
         box(refusal->text, vbOKOnly | vbInformation, refusal->caption);
@@ -293,35 +302,25 @@ void MainWindow::restoreCommand() {
     // The listed name stands for its file whatever the letter case of its extension.
     const std::string file = backup::backupFileName(places_.programFolder, entry);
     const std::string commandLine = backup::importCommandLine(places_.winDir, file.empty() ? entry + ".reg" : file);
-    runner_.runProgram(commandLine, platform::kStyleNormalFocus,
-                       [alive = alive_, name](const platform::ProcessOutcome& outcome) {
-                           MainWindow* self = *alive;
-                           if (!self)
-                               return;
-                           self->editorDone();
-                           std::string reason = outcome.errorText;
-                           const int status =
-                               backup::checkedEditorStatus(outcome.exitCode, reason, self->places_.wineEditor);
-                           const auto report = backup::importReport(name, outcome.started, status, reason);
-                           self->view_.setText("lblMessage", report.status);
-                           if (report.ok) {
-                               self->view_.letEventsRun();
-                               // The tree shows the key as the import left it.
-                               self->refresh();
-                           } else {
-                               self->box(report.message, vbOKOnly, kAppTitle);
-                           }
-                           self->view_.editorFinished(report.ok);
-                       });
+    runEditor(commandLine, [name](MainWindow& self, const platform::ProcessOutcome& outcome) {
+        std::string reason = outcome.errorText;
+        const int status = backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor);
+        const auto report = backup::importReport(name, outcome.started, status, reason);
+        self.view_.setText("lblMessage", report.status);
+        if (report.ok) {
+            self.view_.letEventsRun();
+            // The tree shows the key as the import left it.
+            self.refresh();
+        } else {
+            self.box(report.message, vbOKOnly, kAppTitle);
+        }
+        return report.ok;
+    });
 }
 
 void MainWindow::deleteCommand() {
-    if (chosenBackup_ < 0) {
-        box(std::string("Please select a Backup to delete") + kFiveBlanks, vbOKOnly | vbInformation,
-            "Nothing Selected");
-        view_.focus("lstBack");
+    if (!backupIsChosen("delete"))
         return;
-    }
     std::string why;
     if (!backup::deleteBackup(places_.programFolder, backups_[chosenBackup_], &why))
         box(std::string("The backup file could not be deleted") + kFiveBlanks + kCrLf + why + kFiveBlanks, vbOKOnly,

@@ -8,6 +8,7 @@
 #include "tree/RegistryTree.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -140,9 +141,14 @@ private:
     void setName(const std::string& name);
     void showMessage(const std::string& text);
     void refillBackupList(bool emptyFirst);
+    // Says "Nothing Selected" and sends the focus to the list unless a backup is chosen.
+    bool backupIsChosen(const std::string& action);
     void chooseFavourite(int index);
     void jumpToFavourite();
     void saveFavourites();
+    // Runs the registry editor; outcome reports its end and says whether it worked.
+    using Outcome = std::function<bool(MainWindow&, const platform::ProcessOutcome&)>;
+    void runEditor(const std::string& commandLine, Outcome outcome);
     void editorDone();
     int box(const std::string& text, int style, const std::string& caption);
 

@@ -74,11 +74,13 @@ bool FileExist(const fs::path& name) {
 }
 
 std::string backupFileName(const fs::path& folder, const std::string& backupName) {
+    // Names as the folder spells them: where letter case is ignored, NAME.reg would also find NAME.REG.
+    const std::vector<std::string> files = listedFiles(folder);
     const std::string exact = backupName + ".reg";
-    if (FileExist(folder / exact))
+    if (std::find(files.begin(), files.end(), exact) != files.end())
         return exact;
-    for (const std::string& file : listedFiles(folder))
-        if (file.compare(0, file.size() - 4, backupName) == 0 && file.size() - 4 == backupName.size())
+    for (const std::string& file : files)
+        if (file.size() - 4 == backupName.size() && file.compare(0, backupName.size(), backupName) == 0)
             return file;
     return {};
 }

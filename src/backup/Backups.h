@@ -15,9 +15,9 @@ namespace karvo::backup {
 // left out; a missing or unreadable folder gives none. The order is the folder's.
 std::vector<std::string> backupNames(const std::filesystem::path& folder);
 
-// The name of the file in folder that the listed backupName stands for: NAME.reg, else the
-// first listed file NAME.REG, NAME.Reg ... (the listing ignores the extension's letter case, and
-// a file system may keep it); "" when there is none.
+// The name of the listed file in folder that backupName stands for, as the folder spells it: NAME.reg,
+// else the first of NAME.REG, NAME.Reg ... (the listing ignores the extension's letter case, and a
+// file system may keep it); "" when there is none.
 std::string backupFileName(const std::filesystem::path& folder, const std::string& backupName);
 
 // True when a file of that name exists (a bare name is looked up in the working directory),
