@@ -1,6 +1,6 @@
 // Figures for the main window: start-up with an empty program folder, expanding a key with
 // 100,000 sub-keys (read, insert, sort, show), responsiveness right after, and peak memory.
-#include "app/frmRegEdit.h"
+#include "ui/qt/frmRegEdit.h"
 #include "registry/RegistryService.h"
 #include "registry/cRegistry.h"
 #include "tree/RegistryTree.h"
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer click;
     click.start();
-    window.tvwReg_NodeClick(big->child(count / 2));
+    window.logic().nodeClick(window.nodeOf(big->child(count / 2)));
     QCoreApplication::processEvents();
     std::printf("clicking one of its sub-keys:               %6lld ms\n", static_cast<long long>(click.elapsed()));
 

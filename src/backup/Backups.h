@@ -1,68 +1,71 @@
 // The backup store: backups are ".reg" files in the program folder, written and read by the
-// registry editor. Here are the name rules, the folder listing, the editor's command lines and
-// deletion; the window only reads its controls and calls these.
+// registry editor. Here are the name rules, the folder listing, the editor's command lines, deletion
+// and the reports; the main window's logic calls these.
 #pragma once
 
-#include <QDateTime>
-#include <QString>
-#include <QStringList>
-
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace karvo::backup {
 
 // Backup names of the ordinary files in folder whose name ends in ".reg" (any letter case):
-// the file name without its final four characters. Hidden files and folders are left out; a
-// missing or unreadable folder gives none. The order is the folder's.
-QStringList backupNames(const QString& folder);
+// the file name without its final four characters. Hidden files (a leading ".") and folders are
+// left out; a missing or unreadable folder gives none. The order is the folder's.
+std::vector<std::string> backupNames(const std::filesystem::path& folder);
 
-// The name of the file in folder that the listed backupName stands for: NAME.reg, else the
-// first listed file NAME.REG, NAME.Reg ... (the listing ignores the extension's letter case, and
-// a file system may keep it); "" when there is none.
-QString backupFileName(const QString& folder, const QString& backupName);
+// The name of the listed file in folder that backupName stands for, as the folder spells it: NAME.reg,
+// else the first of NAME.REG, NAME.Reg ... (the listing ignores the extension's letter case, and a
+// file system may keep it); "" when there is none.
+std::string backupFileName(const std::filesystem::path& folder, const std::string& backupName);
 
 // True when a file of that name exists (a bare name is looked up in the working directory),
 // hidden files included; folders do not count.
-bool FileExist(const QString& name);
+bool FileExist(const std::filesystem::path& name);
 
 // Why a name cannot be used on the editor's command line; text and caption of the message box.
 struct NameRefusal {
-    QString text;
-    QString caption;
+    std::string text;
+    std::string caption;
 };
 // A backup name names a file in the program folder and goes onto the editor's command line, so
 // path separators, characters Windows refuses in file names, control characters and a leading
 // "/" or "-" (read as a switch) are refused. Blanks are allowed: the command turns them into "_".
 // The same holds for a listed backup about to be imported.
-std::optional<NameRefusal> checkBackupName(const QString& name);
+std::optional<NameRefusal> checkBackupName(const std::string& name);
 
 // <windir>\regedit /e NAMEROOT.reg "KEY PATH". Each argument is quoted by the rules the editor
 // splits its command line with, so the key path arrives whatever its names hold.
-QString exportCommandLine(const QString& winDir, const QString& name, const QString& root,
-                          const QString& keyPath);
+std::string exportCommandLine(const std::string& winDir, const std::string& name, const std::string& root,
+                              const std::string& keyPath);
 // <windir>\regedit.exe /s FILE, with the backup's own file name (see backupFileName).
-QString importCommandLine(const QString& winDir, const QString& fileName);
+std::string importCommandLine(const std::string& winDir, const std::string& fileName);
 
 // Deletes the backup's file (see backupFileName); on failure error (when given) says why.
-bool deleteBackup(const QString& folder, const QString& backupName, QString* error = nullptr);
+bool deleteBackup(const std::filesystem::path& folder, const std::string& backupName, std::string* error = nullptr);
+
+// When file was last written; none when it is not a file.
+using WriteTime = std::optional<std::filesystem::file_time_type>;
+WriteTime lastWritten(const std::filesystem::path& file);
 
 // The editor's exit status, made honest. Wine's regedit ends with status 0 even when it failed and
 // says why only on standard error, so with it (wineEditor) a reason given is a failure; and an
 // export whose file (exportFile) is missing, empty or no newer than writtenBefore (its time before
-// the run, invalid when there was none) failed whatever the status said. Returns the status to
+// the run, none when there was no file) failed whatever the status said. Returns the status to
 // report; reason gets the cause of a failure found here.
-int checkedEditorStatus(int exitCode, QString& reason, bool wineEditor, const QString& exportFile = {},
-                        const QDateTime& writtenBefore = {});
+int checkedEditorStatus(int exitCode, std::string& reason, bool wineEditor,
+                        const std::filesystem::path& exportFile = {}, WriteTime writtenBefore = {});
 
 // What the status line and the message box say once the editor has finished.
 struct EditorReport {
     bool ok = false;
-    QString status;   // the status line's text
-    QString message;  // the message box text on failure, "" on success
+    std::string status;   // the status line's text
+    std::string message;  // the message box text on failure, "" on success
 };
 // For a finished export or import: started tells whether the editor could be started at all,
 // exitCode its status and reason what it wrote to standard error (or why it did not start).
-EditorReport exportReport(const QString& name, bool started, int exitCode, const QString& reason);
-EditorReport importReport(const QString& name, bool started, int exitCode, const QString& reason);
+EditorReport exportReport(const std::string& name, bool started, int exitCode, const std::string& reason);
+EditorReport importReport(const std::string& name, bool started, int exitCode, const std::string& reason);
 
 }  // namespace karvo::backup

@@ -1,27 +1,29 @@
 #include "favourites/Favourites.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QSet>
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
 
 namespace karvo::favourites {
 
-QString favouritesPath(const QString& folder) { return QDir(folder).filePath(QStringLiteral("Favs.tlv")); }
+fs::path favouritesPath(const fs::path& folder) { return folder / "Favs.tlv"; }
 
-QStringList readFavourites(const QString& path) {
-    QStringList lines;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+Entries readFavourites(const fs::path& path) {
+    Entries lines;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
         return lines;
-    const QByteArray bytes = file.readAll();
-    qsizetype start = 0;
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::size_t start = 0;
     while (start < bytes.size()) {
-        qsizetype end = start;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
-        lines.append(QString::fromUtf8(bytes.mid(start, end - start)));
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        lines.push_back(bytes.substr(start, end - start));
         if (end < bytes.size() && bytes[end] == '\r')
             ++end;
         if (end < bytes.size() && bytes[end] == '\n')
@@ -31,81 +33,67 @@ QStringList readFavourites(const QString& path) {
     return lines;
 }
 
-bool writeFavourites(const QString& path, const QStringList& entries) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray bytes;
-    for (const QString& entry : entries) {
-        bytes += entry.toUtf8();
-        bytes += "\r\n";
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-bool ensureFavouritesFile(const QString& path) {
-    if (QFileInfo(path).isFile())
-        return true;
-    return writeFavourites(path, {kHeading});
-}
-
-QList<int> blankPositions(const QStringList& entries) {
-    QList<int> positions;
-    for (int i = 0; i < entries.size(); ++i)
-        if (entries[i].isEmpty())
-            positions.append(i);
-    return positions;
-}
-
-QList<int> doublePositions(const QStringList& entries) {
-    QList<int> positions;
-    QSet<QString> seen;
-    for (int i = 0; i < entries.size(); ++i) {
-        if (seen.contains(entries[i]))
-            positions.append(i);
-        else
-            seen.insert(entries[i]);
-    }
-    return positions;
-}
-
-namespace {
-QStringList without(const QStringList& entries, const QList<int>& positions) {
-    QStringList kept;
-    qsizetype next = 0;
-    for (int i = 0; i < entries.size(); ++i) {
-        if (next < positions.size() && positions[next] == i) {
-            ++next;
-            continue;
+bool writeFavourites(const fs::path& path, const Entries& entries) {
+    fs::path saving = path;
+    saving += ".saving";
+    {
+        std::ofstream file(saving, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return false;
+        for (const std::string& entry : entries)
+            file << entry << "\r\n";
+        file.flush();
+        if (!file) {
+            file.close();
+            std::error_code ignored;
+            fs::remove(saving, ignored);
+            return false;
         }
-        kept.append(entries[i]);
     }
-    return kept;
-}
-}  // namespace
-
-QStringList withoutBlanks(const QStringList& entries) { return without(entries, blankPositions(entries)); }
-QStringList withoutDoubles(const QStringList& entries) { return without(entries, doublePositions(entries)); }
-
-bool mayBeFavourite(const QString& keyPathText) {
-    static const QStringList refused{kPrompt,
-                                     QStringLiteral("HKEY_CLASSES_ROOT"),
-                                     QStringLiteral("HKEY_CURRENT_USER"),
-                                     QStringLiteral("HKEY_LOCAL_MACHINE"),
-                                     QStringLiteral("HKEY_USERS"),
-                                     QStringLiteral("HKEY_CURRENT_CONFIG"),
-                                     QStringLiteral("HKEY_DYN_DATA"),
-                                     QStringLiteral("HKEY_PERFORMANCE_DATA")};
-    return !refused.contains(keyPathText);
+    std::error_code ec;
+    fs::rename(saving, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(saving, ignored);
+        return false;
+    }
+    return true;
 }
 
-QStringList pathComponents(const QString& favourite) { return favourite.split(u'\\'); }
+bool ensureFavouritesFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) || writeFavourites(path, {kHeading});
+}
 
-bool arrowsApply(const QString& comboText, const QString& keyPathText) {
+void ClearBlanks(Entries& entries) { std::erase(entries, std::string()); }
+
+void ClearDoubles(Entries& entries) {
+    std::set<std::string> seen;
+    Entries kept;
+    kept.reserve(entries.size());
+    for (std::string& entry : entries)
+        if (seen.insert(entry).second)
+            kept.push_back(std::move(entry));  // after the set took its own copy
+    entries = std::move(kept);
+}
+
+bool mayBeFavourite(const std::string& keyPathText) {
+    static constexpr const char* refused[] = {kPrompt,          "HKEY_CLASSES_ROOT",   "HKEY_CURRENT_USER",
+                                              "HKEY_LOCAL_MACHINE", "HKEY_USERS",      "HKEY_CURRENT_CONFIG",
+                                              "HKEY_DYN_DATA",    "HKEY_PERFORMANCE_DATA"};
+    return std::none_of(std::begin(refused), std::end(refused), [&](const char* r) { return keyPathText == r; });
+}
+
+Entries pathComponents(const std::string& favourite) {
+    Entries parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = favourite.find('\\', start)) != std::string::npos; start = at + 1)
+        parts.push_back(favourite.substr(start, at - start));
+    parts.push_back(favourite.substr(start));
+    return parts;
+}
+
+bool arrowsApply(const std::string& comboText, const std::string& keyPathText) {
     return comboText != keyPathText && keyPathText != kPrompt;
 }
 

@@ -3,6 +3,7 @@
 // the logic's tests record it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace karvo::platform {
@@ -34,6 +35,23 @@ public:
 
 protected:
     ~Desktop() = default;
+};
+
+struct ProcessOutcome {
+    bool started = false;   // false: the program could not be found or started
+    int exitCode = -1;      // the exit status when it ended normally; -1 when it crashed
+    std::string errorText;  // its standard error (or why it could not start), trimmed
+};
+
+// Runs a program while the window stays live: done is called later, once it has ended (or could
+// not start), and never once the window that asked is gone.
+class ProcessRunner {
+public:
+    virtual void runProgram(const std::string& commandLine, int windowStyle,
+                            std::function<void(const ProcessOutcome&)> done) = 0;
+
+protected:
+    ~ProcessRunner() = default;
 };
 
 }  // namespace karvo::platform

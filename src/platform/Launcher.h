@@ -16,12 +16,6 @@ namespace karvo::platform {
 // program folder. Returns the process id, or 0 when the program cannot be found or started.
 std::int64_t StartProcess(const std::string& commandLine, int windowStyle);
 
-struct ProcessOutcome {
-    bool started = false;     // false: the program could not be found or started
-    int exitCode = -1;        // the exit status when it ended normally; -1 when it crashed
-    std::string errorText;    // its standard error (or why it could not start), trimmed
-};
-
 // Starts commandLine like StartProcess and, without blocking the caller's event loop, calls done
 // on context's thread once the program has ended (or at once, queued, when it could not start).
 // Nothing is called when context is destroyed first.

@@ -1,63 +1,65 @@
 #include "tree/KeyPaths.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace karvo::tree {
 
-QString rootNodeKey(std::int32_t handle) { return QStringLiteral("K") + QString::number(handle); }
+std::string rootNodeKey(std::int32_t handle) { return "K" + std::to_string(handle); }
 
-QString childNodeKey(const QString& parentKey, bool parentIsRoot, const QString& name) {
-    return parentKey + (parentIsRoot ? QStringLiteral(",\\") : QStringLiteral("\\")) + name;
+std::string childNodeKey(const std::string& parentKey, bool parentIsRoot, const std::string& name) {
+    return parentKey + (parentIsRoot ? ",\\" : "\\") + name;
 }
 
-std::optional<NodeKeyParts> readNodeKey(const QString& nodeKey) {
-    if (nodeKey.size() < 2 || nodeKey.front() != u'K')
+std::optional<NodeKeyParts> readNodeKey(const std::string& nodeKey) {
+    if (nodeKey.size() < 2 || nodeKey.front() != 'K')
         return std::nullopt;
-    const qsizetype comma = nodeKey.indexOf(u',');
+    const std::size_t comma = nodeKey.find(',');
+    const std::size_t end = comma == std::string::npos ? nodeKey.size() : comma;
     NodeKeyParts parts;
-    bool ok = false;
-    if (comma < 0) {
-        parts.handle = nodeKey.mid(1).toInt(&ok);
-    } else {
-        parts.handle = nodeKey.mid(1, comma - 1).toInt(&ok);
-        parts.subKeyPath = nodeKey.mid(comma + 2);
-    }
-    if (!ok)
+    const char* first = nodeKey.data() + 1;
+    const char* last = nodeKey.data() + end;
+    const auto [at, error] = std::from_chars(first, last, parts.handle);
+    if (error != std::errc() || at != last)
         return std::nullopt;
+    if (comma != std::string::npos)
+        parts.subKeyPath = nodeKey.substr(std::min(comma + 2, nodeKey.size()));
     return parts;
 }
 
-QString SlashPath2(const QString& keyPath) {
-    const qsizetype slash = keyPath.indexOf(u'\\');
-    return slash < 0 ? keyPath : keyPath.left(slash);
-}
+std::string SlashPath2(const std::string& keyPath) { return keyPath.substr(0, keyPath.find('\\')); }
 
-QString ShortRoot(const QString& rootText) {
+std::string ShortRoot(const std::string& rootText) {
     for (const RootHive& hive : kRootHives)
-        if (rootText == QLatin1String(hive.name))
-            return QLatin1String(hive.shortName);
+        if (rootText == hive.name)
+            return hive.shortName;
     return rootText;
 }
 
-QString rootOfKeyPath(const QString& keyPath) {
-    return ShortRoot(keyPath.contains(u'\\') ? SlashPath2(keyPath) : keyPath);
+std::string rootOfKeyPath(const std::string& keyPath) { return ShortRoot(SlashPath2(keyPath)); }
+
+std::string blanksToUnderscores(std::string name) {
+    std::replace(name.begin(), name.end(), ' ', '_');
+    return name;
 }
 
-QString blanksToUnderscores(const QString& name) {
-    QString result = name;
-    result.replace(u' ', u'_');
-    return result;
+std::string defaultFileName(const std::string& name, const std::string& shortName) {
+    return name + shortName + ".reg";
 }
 
-QString defaultFileName(const QString& name, const QString& shortName) {
-    return name + shortName + QStringLiteral(".reg");
-}
-
-KeySelection selectionFor(const QString& keyPath, const QString& nodeText) {
+KeySelection selectionFor(const std::string& keyPath, const std::string& nodeText) {
     KeySelection s;
     s.keyPath = keyPath;
     s.name = blanksToUnderscores(nodeText);
     s.root = rootOfKeyPath(keyPath);
     s.fileName = defaultFileName(s.name, s.root);
     return s;
+}
+
+bool lessIgnoringCase(const std::string& a, const std::string& b) {
+    const auto folded = [](char c) { return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); };
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [&](char x, char y) { return folded(x) < folded(y); });
 }
 
 }  // namespace karvo::tree

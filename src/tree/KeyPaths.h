@@ -1,11 +1,10 @@
 // Key paths, node keys and the root hive table: the plain rules behind the registry tree.
 #pragma once
 
-#include <QString>
-
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace karvo::tree {
 
@@ -26,35 +25,38 @@ inline constexpr std::array<RootHive, 6> kRootHives{{
 }};
 
 // "K" and the handle in signed decimal: K-2147483647.
-QString rootNodeKey(std::int32_t handle);
+std::string rootNodeKey(std::int32_t handle);
 // A child's node key: K-2147483647,\Software under a root, parent key + "\" + name below that.
-QString childNodeKey(const QString& parentKey, bool parentIsRoot, const QString& name);
+std::string childNodeKey(const std::string& parentKey, bool parentIsRoot, const std::string& name);
 
 struct NodeKeyParts {
     std::int32_t handle = 0;
-    QString subKeyPath;  // "" for a root
+    std::string subKeyPath;  // "" for a root
 };
 // Reads a node key back. The first "," ends the hive part, so commas in key names are harmless.
-std::optional<NodeKeyParts> readNodeKey(const QString& nodeKey);
+std::optional<NodeKeyParts> readNodeKey(const std::string& nodeKey);
 
 // The text before the first "\" of a Key path: the hive's full name.
-QString SlashPath2(const QString& keyPath);
+std::string SlashPath2(const std::string& keyPath);
 // A full hive name becomes its short name ("_HKCU"); any other text comes back unchanged.
-QString ShortRoot(const QString& rootText);
+std::string ShortRoot(const std::string& rootText);
 // The hive part of a Key path, shortened: "HKEY_CURRENT_USER\Control Panel" gives "_HKCU".
-QString rootOfKeyPath(const QString& keyPath);
+std::string rootOfKeyPath(const std::string& keyPath);
 // Every blank becomes "_"; nothing else changes.
-QString blanksToUnderscores(const QString& name);
+std::string blanksToUnderscores(std::string name);
 // The default file name: name box text + short name + ".reg".
-QString defaultFileName(const QString& name, const QString& shortName);
+std::string defaultFileName(const std::string& name, const std::string& shortName);
 
 // What a click on a node puts into the window's fields.
 struct KeySelection {
-    QString keyPath;    // status line
-    QString name;       // name box: the node's text with blanks as "_"
-    QString root;       // short name of the hive
-    QString fileName;   // default file name
+    std::string keyPath;   // status line
+    std::string name;      // name box: the node's text with blanks as "_"
+    std::string root;      // short name of the hive
+    std::string fileName;  // default file name
 };
-KeySelection selectionFor(const QString& keyPath, const QString& nodeText);
+KeySelection selectionFor(const std::string& keyPath, const std::string& nodeText);
+
+// The order of sub-keys in the tree and of "My Backups": ASCII letter case ignored, else by byte.
+bool lessIgnoringCase(const std::string& a, const std::string& b);
 
 }  // namespace karvo::tree

@@ -1,101 +1,61 @@
 #include "tree/RegistryTree.h"
 
-#include "platform/BusyCursor.h"
 #include "registry/cRegistry.h"
 
-#include <QApplication>
-#include <QTreeWidget>
-
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace karvo::tree {
 
-namespace {
-
-using platform::BusyCursor;
-
-RegNode* asNode(QTreeWidgetItem* item) {
-    return item && item->type() == RegNode::kType ? static_cast<RegNode*>(item) : nullptr;
-}
-const RegNode* asNode(const QTreeWidgetItem* item) {
-    return item && item->type() == RegNode::kType ? static_cast<const RegNode*>(item) : nullptr;
-}
-
-bool lessIgnoringCase(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-}
-
-}  // namespace
-
-RegNode::RegNode(const QString& text, Image image) : QTreeWidgetItem(kType), text_(text), image_(image) {
-    setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-}
-
-QVariant RegNode::data(int column, int role) const {
-    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
-        return text_;
-    if (role == Qt::DecorationRole && column == 0) {
-        if (image_ == Image::None)
-            return {};
-        return ImageList::standard().icon(image_, selectedImage_);
-    }
-    return QTreeWidgetItem::data(column, role);
-}
-
-void RegNode::setData(int column, int role, const QVariant& value) {
-    if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) {
-        QString text = value.toString();
-        if (text != text_) {
-            text_ = std::move(text);
-            emitDataChanged();
-        }
-        return;
-    }
-    QTreeWidgetItem::setData(column, role, value);
-}
-
-void RegNode::setImage(Image image) {
-    if (image_ != image) {
-        image_ = image;
-        emitDataChanged();
-    }
-}
-
-void RegNode::setEnumerated(bool enumerated) {
-    enumerated_ = enumerated;
-    setChildIndicatorPolicy(enumerated ? QTreeWidgetItem::DontShowIndicatorWhenChildless
-                                       : QTreeWidgetItem::ShowIndicator);
-}
-
-void RegNode::setSelectedImage(Image image) {
-    if (selectedImage_ != image) {
-        selectedImage_ = image;
-        emitDataChanged();
-    }
-}
-
-RegistryTree::RegistryTree(QTreeWidget* tree, cRegistry& reg, QObject* parent)
-    : QObject(parent), tree_(tree), reg_(reg) {
-    connect(tree_, &QTreeWidget::itemExpanded, this, &RegistryTree::expand);
-    connect(tree_, &QTreeWidget::itemCollapsed, this, &RegistryTree::collapse);
-}
-
 void RegistryTree::buildRoots() {
-    for (const RootHive& hive : kRootHives) {
-        auto* root = new RegNode(QString::fromLatin1(hive.name), Image::ClosedFolder);
-        tree_->addTopLevelItem(root);
-    }
+    std::vector<std::string> names;
+    for (const RootHive& hive : kRootHives)
+        names.emplace_back(hive.name);
+    add(kNoNode, std::move(names));
 }
 
-std::vector<std::string> RegistryTree::readSubKeys(const QString& key) {
+void RegistryTree::add(NodeId parent, std::vector<std::string> texts) {
+    std::vector<NodeId> ids(texts.size());
+    for (NodeId& id : ids) {
+        if (!free_.empty()) {
+            id = free_.back();
+            free_.pop_back();
+        } else {
+            id = static_cast<NodeId>(nodes_.size());
+            nodes_.emplace_back();
+        }
+    }
+    // The control is told first, from the same texts, before they move into the nodes.
+    view_.addNodes(parent, ids, texts);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        Node& node = nodes_[ids[i]];
+        node.text = std::move(texts[i]);
+        node.parent = parent;
+        node.live = true;
+    }
+    std::vector<NodeId>& siblings = parent == kNoNode ? roots_ : nodes_[parent].children;
+    if (siblings.empty())
+        siblings = std::move(ids);
+    else
+        siblings.insert(siblings.end(), ids.begin(), ids.end());
+}
+
+void RegistryTree::release(NodeId node) {
+    for (NodeId child : nodes_[node].children)
+        release(child);
+    nodes_[node] = Node{};
+    free_.push_back(node);
+}
+
+std::vector<std::string> RegistryTree::readSubKeys(NodeId node) {
     std::vector<std::string> names;
-    const auto parts = readNodeKey(key);
+    const auto parts = readNodeKey(nodeKey(node));
     if (!parts)
         return names;
     ++enumerations_;
     reg_.setClassKey(parts->handle);
-    reg_.setSectionKey(parts->subKeyPath.toStdString());
+    reg_.setSectionKey(parts->subKeyPath);
     std::int32_t count = 0;
     try {
         reg_.EnumerateSections(names, count);
@@ -108,162 +68,148 @@ std::vector<std::string> RegistryTree::readSubKeys(const QString& key) {
     return names;
 }
 
-void RegistryTree::expand(QTreeWidgetItem* item) {
-    RegNode* node = asNode(item);
-    if (!node)
+void RegistryTree::expand(NodeId id) {
+    if (!valid(id))
         return;
-    BusyCursor busy;
-    if (!node->isEnumerated()) {
-        node->setEnumerated(true);
-        const auto names = readSubKeys(nodeKey(node));
-        QStringList texts;
-        texts.reserve(static_cast<qsizetype>(names.size()));
-        for (const std::string& name : names)
-            texts.append(QString::fromStdString(name));
-        // Children are inserted already in order, in one call: sorting them inside the widget
-        // afterwards costs far more for large keys.
-        if (!std::is_sorted(texts.begin(), texts.end(), lessIgnoringCase))
-            std::stable_sort(texts.begin(), texts.end(), lessIgnoringCase);
-        QList<QTreeWidgetItem*> children;
-        children.reserve(texts.size());
-        for (const QString& text : texts)
-            children.append(new RegNode(text, Image::ClosedFolder));
-        node->addChildren(children);
-        if (!children.isEmpty())
-            node->setSorted(true);
+    Busy busy(view_);
+    if (!nodes_[id].enumerated) {
+        nodes_[id].enumerated = true;
+        std::vector<std::string> names = readSubKeys(id);
+        // Children are added already in order, in one call: a control sorting them afterwards
+        // costs far more for large keys.
+        if (!std::is_sorted(names.begin(), names.end(), lessIgnoringCase))
+            std::stable_sort(names.begin(), names.end(), lessIgnoringCase);
+        if (!names.empty())
+            add(id, std::move(names));
+        view_.setRead(id, true);
     }
-    node->setImage(Image::OpenFolder);
+    setImages(id, Image::OpenFolder, nodes_[id].selectedImage);
 }
 
-void RegistryTree::collapse(QTreeWidgetItem* item) {
-    RegNode* node = asNode(item);
-    if (!node)
-        return;
-    if (node->isExpanded()) {
-        // Called directly for an open node: closing it raises the collapse, which does the work.
-        node->setExpanded(false);
-        if (!node->isExpanded())
-            return;
+void RegistryTree::open(NodeId id) {
+    expand(id);
+    if (valid(id) && !nodes_[id].expanded && !nodes_[id].children.empty()) {
+        nodes_[id].expanded = true;
+        view_.setExpanded(id, true);
     }
-    node->setImage(Image::ClosedFolder);
-    BusyCursor busy;
-    if (node->childCount() == 0)
+}
+
+void RegistryTree::expanded(NodeId id) {
+    if (!valid(id))
         return;
-    forget(node);
+    expand(id);
+    nodes_[id].expanded = !nodes_[id].children.empty();
+}
+
+void RegistryTree::collapse(NodeId id) {
+    if (valid(id) && nodes_[id].expanded)
+        view_.setExpanded(id, false);
+    collapsed(id);
+}
+
+void RegistryTree::collapsed(NodeId id) {
+    if (!valid(id))
+        return;
+    nodes_[id].expanded = false;
+    setImages(id, Image::ClosedFolder, nodes_[id].selectedImage);
+    Busy busy(view_);
+    if (nodes_[id].children.empty())
+        return;
+    forget(id);
     // A root comes back as a new root after the others: the root level is never sorted.
-    const int at = tree_->indexOfTopLevelItem(node);
-    if (at >= 0 && at + 1 < tree_->topLevelItemCount()) {
-        tree_->takeTopLevelItem(at);
-        tree_->addTopLevelItem(node);
-        tree_->setCurrentItem(node);
+    const auto at = std::find(roots_.begin(), roots_.end(), id);
+    if (at != roots_.end() && at + 1 != roots_.end()) {
+        roots_.erase(at);
+        roots_.push_back(id);
+        view_.moveToEnd(id);
+        select(id);
     }
 }
 
-void RegistryTree::forget(QTreeWidgetItem* item) {
-    RegNode* node = asNode(item);
-    if (!node)
+void RegistryTree::forget(NodeId id) {
+    if (!valid(id))
         return;
-    // The node starts afresh: its sub-tree and its mark are dropped, and the next expansion
-    // reads the registry again. It stays in its place, which is its sorted place among siblings.
-    const QList<QTreeWidgetItem*> old = node->takeChildren();
-    qDeleteAll(old);
-    node->setSelectedImage(Image::None);
-    node->setSorted(false);
-    node->setEnumerated(false);
-    tree_->setCurrentItem(node);
+    // The node starts afresh and stays in its place, which is its sorted place among siblings.
+    Node& node = nodes_[id];
+    if (!node.children.empty()) {
+        view_.removeChildren(id);
+        for (NodeId child : std::exchange(node.children, {}))
+            release(child);
+    }
+    node.expanded = false;
+    node.enumerated = false;
+    view_.setRead(id, false);
+    setSelectedImage(id, Image::None);
+    select(id);
 }
 
-void RegistryTree::mark(QTreeWidgetItem* item) {
-    if (RegNode* node = asNode(item))
-        node->setSelectedImage(Image::Selected);
+void RegistryTree::select(NodeId id) {
+    if (!valid(id))
+        return;
+    selected_ = id;
+    view_.select(id);
 }
 
-void RegistryTree::unmark(QTreeWidgetItem* item) {
-    if (RegNode* node = asNode(item))
-        node->setSelectedImage(Image::None);
+void RegistryTree::selected(NodeId id) { selected_ = valid(id) ? id : kNoNode; }
+
+void RegistryTree::setImages(NodeId id, Image image, Image selectedImage) {
+    Node& node = nodes_[id];
+    if (node.image == image && node.selectedImage == selectedImage)
+        return;
+    node.image = image;
+    node.selectedImage = selectedImage;
+    view_.setImages(id, image, selectedImage);
 }
 
-bool RegistryTree::isMarked(const QTreeWidgetItem* item) {
-    const RegNode* node = asNode(item);
-    return node && node->selectedImage() == Image::Selected;
+void RegistryTree::setSelectedImage(NodeId id, Image image) {
+    if (valid(id))
+        setImages(id, nodes_[id].image, image);
 }
 
-bool RegistryTree::isEnumerated(const QTreeWidgetItem* item) {
-    const RegNode* node = asNode(item);
-    return node && node->isEnumerated();
+NodeId RegistryTree::rootOf(NodeId id) const {
+    while (valid(id) && nodes_[id].parent != kNoNode)
+        id = nodes_[id].parent;
+    return valid(id) ? id : kNoNode;
 }
 
-Image RegistryTree::image(const QTreeWidgetItem* item) {
-    const RegNode* node = asNode(item);
-    return node ? node->image() : Image::None;
+std::string RegistryTree::fullPath(NodeId id) const {
+    std::vector<const std::string*> parts;
+    for (NodeId at = id; valid(at); at = nodes_[at].parent)
+        parts.push_back(&nodes_[at].text);
+    std::string path;
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+        if (!path.empty() || part != parts.rbegin())
+            path += '\\';
+        path += **part;
+    }
+    return path;
 }
 
-Image RegistryTree::selectedImage(const QTreeWidgetItem* item) {
-    const RegNode* node = asNode(item);
-    return node ? node->selectedImage() : Image::None;
-}
-
-QString RegistryTree::fullPath(const QTreeWidgetItem* item) {
-    QStringList parts;
-    for (const QTreeWidgetItem* at = item; at; at = at->parent())
-        parts.prepend(at->text(0));
-    return parts.join(u'\\');
-}
-
-QString RegistryTree::nodeKey(const QTreeWidgetItem* item) {
-    if (!item)
+std::string RegistryTree::nodeKey(NodeId id) const {
+    if (!valid(id))
         return {};
-    const QTreeWidgetItem* parent = item->parent();
-    if (!parent) {
+    const NodeId parent = nodes_[id].parent;
+    if (parent == kNoNode) {
         for (const RootHive& hive : kRootHives)
-            if (item->text(0) == QLatin1String(hive.name))
+            if (nodes_[id].text == hive.name)
                 return rootNodeKey(hive.handle);
         return {};
     }
-    const QString parentKey = nodeKey(parent);
-    return parentKey.isEmpty() ? QString() : childNodeKey(parentKey, parent->parent() == nullptr, item->text(0));
+    const std::string parentKey = nodeKey(parent);
+    return parentKey.empty() ? std::string() : childNodeKey(parentKey, nodes_[parent].parent == kNoNode, nodes_[id].text);
 }
 
-QTreeWidgetItem* RegistryTree::rootOf(QTreeWidgetItem* item) {
-    while (item && item->parent())
-        item = item->parent();
-    return item;
-}
-
-QTreeWidgetItem* RegistryTree::selectedNode() const {
-    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
-QTreeWidgetItem* RegistryTree::openPath(const QStringList& components) {
-    if (components.isEmpty())
-        return nullptr;
-    QTreeWidgetItem* current = nullptr;
-    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
-        if (fullPath(tree_->topLevelItem(i)) == components.front()) {
-            current = tree_->topLevelItem(i);
-            break;
-        }
-    }
-    for (qsizetype level = 0; current && level < components.size(); ++level) {
-        if (level > 0) {
-            QTreeWidgetItem* next = nullptr;
-            for (int c = 0; c < current->childCount(); ++c) {
-                QTreeWidgetItem* child = current->child(c);
-                if (child->text(0) == components[level]) {
-                    next = child;
-                    break;
-                }
-            }
-            current = next;
-            if (!current)
-                break;
-        }
-        tree_->setCurrentItem(current);
-        if (current->isExpanded())
-            expand(current);  // already open: only makes sure it has been read
-        else
-            current->setExpanded(true);
+NodeId RegistryTree::openPath(const std::vector<std::string>& components) {
+    NodeId current = kNoNode;
+    for (std::size_t level = 0; level < components.size(); ++level) {
+        const std::span<const NodeId> among = level == 0 ? roots() : children(current);
+        const auto next = std::find_if(among.begin(), among.end(),
+                                       [&](NodeId n) { return nodes_[n].text == components[level]; });
+        if (next == among.end())
+            return kNoNode;
+        current = *next;
+        select(current);
+        open(current);
     }
     return current;
 }

@@ -1,104 +1,139 @@
 // The registry tree: six root hives, filled lazily one level per first expansion and forgetting a
-// sub-tree when it is collapsed, so the next expansion reads the registry afresh.
+// sub-tree when it is collapsed, so the next expansion reads the registry afresh. The nodes live
+// here; the control that shows them only mirrors what TreeView is told.
 #pragma once
 
-#include "tree/ImageList.h"
 #include "tree/KeyPaths.h"
 
-#include <QObject>
-#include <QStringList>
-#include <QTreeWidgetItem>
-
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-class QTreeWidget;
 class cRegistry;
 
 namespace karvo::tree {
 
-// One node of the tree. Pictures are held as small codes and turned into icons on demand, and a
-// node whose sub-keys have not been read yet shows its expander through the indicator policy
-// rather than through a stand-in child: both keep a level of a hundred thousand keys cheap.
-class RegNode : public QTreeWidgetItem {
+// The pictures a node shows (the image list's keys OPENFOLDER, DATAITEM, CLOSEDFOLDER, SELECTED).
+enum class Image : std::uint8_t { None, OpenFolder, DataItem, ClosedFolder, Selected };
+
+// A node's identity, given by the tree; a forgotten node's id is given to a later node.
+using NodeId = std::uint32_t;
+inline constexpr NodeId kNoNode = 0xFFFFFFFFu;
+
+// What the tree asks of the control that shows it.
+class TreeView {
 public:
-    static constexpr int kType = QTreeWidgetItem::UserType + 1;
+    // Appends the nodes ids[i] with texts[i] under parent (kNoNode: the top level), in one batch;
+    // each shows the closed folder and an expander, since its sub-keys have not been read.
+    virtual void addNodes(NodeId parent, std::span<const NodeId> ids, std::span<const std::string> texts) = 0;
+    // Drops every node below node.
+    virtual void removeChildren(NodeId node) = 0;
+    // Puts a top-level node after all the others.
+    virtual void moveToEnd(NodeId root) = 0;
+    // image is shown normally, selectedImage (unless None) while the node is selected.
+    virtual void setImages(NodeId node, Image image, Image selectedImage) = 0;
+    // Read: the expander follows the children; not read: it is always shown.
+    virtual void setRead(NodeId node, bool read) = 0;
+    virtual void setExpanded(NodeId node, bool expanded) = 0;
+    virtual void select(NodeId node) = 0;
+    virtual void scrollTo(NodeId node) = 0;
+    // The hourglass, nested: shown from the first true to the last false.
+    virtual void setBusy(bool busy) = 0;
 
-    // A new node is not enumerated: it shows an expander until its sub-keys have been read.
-    RegNode(const QString& text, Image image);
-
-    // The name is kept here rather than in the item's generic per-role storage, which would cost
-    // two more allocations per key.
-    QVariant data(int column, int role) const override;
-    void setData(int column, int role, const QVariant& value) override;
-
-    Image image() const { return image_; }
-    void setImage(Image image);
-    Image selectedImage() const { return selectedImage_; }
-    void setSelectedImage(Image image);
-    bool isEnumerated() const { return enumerated_; }
-    // Once read, the expander follows the children; unread, it is always shown.
-    void setEnumerated(bool enumerated);
-    bool isSorted() const { return sorted_; }
-    void setSorted(bool sorted) { sorted_ = sorted; }
-
-private:
-    QString text_;
-    Image image_;
-    Image selectedImage_ = Image::None;
-    bool enumerated_ = false;
-    bool sorted_ = false;
+protected:
+    ~TreeView() = default;
 };
 
-class RegistryTree : public QObject {
-    Q_OBJECT
+class RegistryTree {
 public:
-    // Follows the tree's expand and collapse signals from now on; reg reads the sub-keys.
-    RegistryTree(QTreeWidget* tree, cRegistry& reg, QObject* parent = nullptr);
+    // reg reads the sub-keys.
+    RegistryTree(TreeView& view, cRegistry& reg) : view_(view), reg_(reg) {}
 
-    QTreeWidget* widget() const { return tree_; }
-
-    // Adds the six root hive nodes, each not enumerated yet.
+    // Adds the six root hive nodes, each not read yet.
     void buildRoots();
 
-    // Reads the node's sub-keys if they have not been read yet and shows the open folder.
-    // Runs for every expansion, also for one the program makes.
-    void expand(QTreeWidgetItem* item);
-    // Shows the closed folder; a node with children forgets them, becomes not enumerated again,
-    // loses its mark and becomes the selected node; such a root moves to the end of the roots.
-    void collapse(QTreeWidgetItem* item);
-    // What a collapse does to a node with children, for any read node: back to a fresh,
-    // unmarked, not enumerated node, selected.
-    void forget(QTreeWidgetItem* item);
+    // Events from the control: the user opened or closed a node, or the selection moved.
+    void expanded(NodeId node);
+    void collapsed(NodeId node);
+    void selected(NodeId node);
 
-    // Marks the node with the check mark (the key the backup command works on).
-    static void mark(QTreeWidgetItem* item);
-    static void unmark(QTreeWidgetItem* item);
-    static bool isMarked(const QTreeWidgetItem* item);
-    // Enumerated: its sub-keys have been read since it was created or last forgotten.
-    static bool isEnumerated(const QTreeWidgetItem* item);
-    static Image image(const QTreeWidgetItem* item);
-    static Image selectedImage(const QTreeWidgetItem* item);
+    // Reads the node's sub-keys if they have not been read yet and shows the open folder, without
+    // opening the node on screen.
+    void expand(NodeId node);
+    // expand, then opens the node on screen when it has sub-keys.
+    void open(NodeId node);
+    // Shows the closed folder; a node with children forgets them (see forget); such a root moves
+    // to the end of the roots.
+    void collapse(NodeId node);
+    // Back to a fresh node: its sub-tree and mark dropped, not read, selected.
+    void forget(NodeId node);
+    void select(NodeId node);
+    void scrollTo(NodeId node) { view_.scrollTo(node); }
+
+    // The check mark: the key the backup command works on.
+    void mark(NodeId node) { setSelectedImage(node, Image::Selected); }
+    void unmark(NodeId node) { setSelectedImage(node, Image::None); }
+    bool isMarked(NodeId node) const { return valid(node) && nodes_[node].selectedImage == Image::Selected; }
+    // Read: its sub-keys have been read since it was created or last forgotten.
+    bool isEnumerated(NodeId node) const { return valid(node) && nodes_[node].enumerated; }
+    bool isExpanded(NodeId node) const { return valid(node) && nodes_[node].expanded; }
+    Image image(NodeId node) const { return valid(node) ? nodes_[node].image : Image::None; }
+    Image selectedImage(NodeId node) const { return valid(node) ? nodes_[node].selectedImage : Image::None; }
+    const std::string& text(NodeId node) const { return nodes_.at(node).text; }
+    NodeId parent(NodeId node) const { return nodes_.at(node).parent; }
+    std::span<const NodeId> children(NodeId node) const { return nodes_.at(node).children; }
+    std::span<const NodeId> roots() const { return roots_; }
+    NodeId rootOf(NodeId node) const;
 
     // The node's Key path: the texts from its root down, joined by "\".
-    static QString fullPath(const QTreeWidgetItem* item);
-    static QString nodeKey(const QTreeWidgetItem* item);
-    static QTreeWidgetItem* rootOf(QTreeWidgetItem* item);
+    std::string fullPath(NodeId node) const;
+    std::string nodeKey(NodeId node) const;
 
-    // The tree's selected node, or nullptr.
-    QTreeWidgetItem* selectedNode() const;
-    // Selects and expands the way down to the key that components name (root first); returns the
-    // last node reached when every component was found, nullptr otherwise. Names match exactly.
-    QTreeWidgetItem* openPath(const QStringList& components);
+    // The selected node, or kNoNode.
+    NodeId selectedNode() const { return selected_; }
+    // Selects and opens the way down to the key that components name (root first); returns the
+    // last node reached when every component was found, kNoNode otherwise. Names match exactly.
+    NodeId openPath(const std::vector<std::string>& components);
 
     // How many times the registry was asked for sub-key names (tests and the benchmark).
     int enumerations() const { return enumerations_; }
 
 private:
-    std::vector<std::string> readSubKeys(const QString& nodeKey);
+    struct Node {
+        std::string text;
+        NodeId parent = kNoNode;
+        std::vector<NodeId> children;
+        Image image = Image::ClosedFolder;
+        Image selectedImage = Image::None;
+        bool enumerated = false;
+        bool expanded = false;
+        bool live = false;
+    };
+    class Busy {
+    public:
+        explicit Busy(TreeView& view) : view_(view) { view_.setBusy(true); }
+        ~Busy() { view_.setBusy(false); }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
 
-    QTreeWidget* tree_;
+    private:
+        TreeView& view_;
+    };
+
+    bool valid(NodeId node) const { return node < nodes_.size() && nodes_[node].live; }
+    void add(NodeId parent, std::vector<std::string> texts);
+    void release(NodeId node);
+    void setImages(NodeId node, Image image, Image selectedImage);
+    void setSelectedImage(NodeId node, Image image);
+    std::vector<std::string> readSubKeys(NodeId node);
+
+    TreeView& view_;
     cRegistry& reg_;
+    std::vector<Node> nodes_;
+    std::vector<NodeId> free_;
+    std::vector<NodeId> roots_;
+    NodeId selected_ = kNoNode;
     int enumerations_ = 0;
 };
 

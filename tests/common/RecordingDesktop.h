@@ -4,6 +4,7 @@
 
 #include "platform/Desktop.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,7 +13,7 @@ namespace karvo::test {
 
 using Lines = std::vector<std::string>;
 
-class RecordingDesktop : public platform::Desktop {
+class RecordingDesktop : public platform::Desktop, public platform::ProcessRunner {
 public:
     Lines lines;
     bool launches = true;   // whether a program starts; an empty command line never does
@@ -30,6 +31,18 @@ public:
         const int answer = answers.front();
         answers.erase(answers.begin());
         return answer;
+    }
+    // Programs run and not finished yet; finish() answers the oldest.
+    std::vector<std::function<void(const platform::ProcessOutcome&)>> running;
+    void runProgram(const std::string& commandLine, int windowStyle,
+                    std::function<void(const platform::ProcessOutcome&)> done) override {
+        lines.push_back("run " + std::to_string(windowStyle) + " " + commandLine);
+        running.push_back(std::move(done));
+    }
+    void finish(int exitCode, const std::string& errorText = "", bool started = true) {
+        auto done = std::move(running.front());
+        running.erase(running.begin());
+        done(platform::ProcessOutcome{started, exitCode, errorText});
     }
     // The lines recorded since the last call.
     Lines take() { return std::exchange(lines, {}); }

@@ -1,10 +1,7 @@
-// The favourites file and the two list-hygiene operations.
-#include "favourites/ComboHygiene.h"
+// The favourites file, the list hygiene and the rules of the favourites commands.
 #include "favourites/Favourites.h"
 
 #include "TestSupport.h"
-
-#include <QListWidget>
 
 #include <filesystem>
 
@@ -15,34 +12,39 @@ using namespace karvo::favourites;
 
 namespace {
 
-QString q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
-
 TEST(FavouritesFile, ReadAsWrittenSavedWholeWithCrLfAndCleanedOfBlanksAndRepeats) {
     test::TempDir dir;
-    const QString path = q(dir / "Favs.tlv");
-    test::writeFile(dir / "Favs.tlv", "Favorite Keys\r\nA\r\n\r\n\r\nA\r\n  lead, comma\r\nunix\nlast");
-    EXPECT_EQ(readFavourites(path), (QStringList{"Favorite Keys", "A", "", "", "A", "  lead, comma", "unix", "last"}));
-    EXPECT_TRUE(readFavourites(q(dir / "absent.tlv")).isEmpty());
+    const auto path = dir / "Favs.tlv";
+    test::writeFile(path, "Favorite Keys\r\nA\r\n\r\n\r\nA\r\n  lead, comma\r\nunix\nlast");
+    EXPECT_EQ(readFavourites(path), (Entries{"Favorite Keys", "A", "", "", "A", "  lead, comma", "unix", "last"}));
+    EXPECT_TRUE(readFavourites(dir / "absent.tlv").empty());
 
     // The new file replaces the old, longer one whole, and nothing is left beside it.
-    ASSERT_TRUE(writeFavourites(path, {"Favorite Keys", "HKEY_CURRENT_USER\\Control Panel\\Desktop", "é"}));
-    EXPECT_EQ(test::readFile(dir / "Favs.tlv"),
-              "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\n\xC3\xA9\r\n");
+    ASSERT_TRUE(writeFavourites(path, {"Favorite Keys", "HKEY_CURRENT_USER\\Control Panel\\Desktop", "\xC3\xA9"}));
+    EXPECT_EQ(test::readFile(path), "Favorite Keys\r\nHKEY_CURRENT_USER\\Control Panel\\Desktop\r\n\xC3\xA9\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-    EXPECT_FALSE(writeFavourites(q(dir / "no such folder" / "Favs.tlv"), {"x"}));
+    EXPECT_FALSE(writeFavourites(dir / "no such folder" / "Favs.tlv", {"x"}));
+    EXPECT_TRUE(ensureFavouritesFile(path));
+    EXPECT_EQ(readFavourites(path).size(), 3u);  // an existing file is kept
+    std::filesystem::remove(path);
+    EXPECT_TRUE(ensureFavouritesFile(path));
+    EXPECT_EQ(test::readFile(path), "Favorite Keys\r\n");
 
-    // Blanks and repeats go, the first occurrence stays.
-    const QStringList entries{"Favorite Keys", "A", "", "", "A", "B", "a", " ", "B"};
-    EXPECT_EQ(withoutDoubles(withoutBlanks(entries)), (QStringList{"Favorite Keys", "A", "B", "a", " "}));
-    EXPECT_EQ(withoutBlanks(withoutDoubles(entries)), withoutDoubles(withoutBlanks(entries)));
-    EXPECT_EQ(doublePositions(entries), (QList<int>{3, 4, 8}));
+    // Blanks and repeats go, the first occurrence stays; letter case counts.
+    Entries entries{"Favorite Keys", "A", "", "", "A", "B", "a", " ", "B"};
+    ClearBlanks(entries);
+    ClearDoubles(entries);
+    EXPECT_EQ(entries, (Entries{"Favorite Keys", "A", "B", "a", " "}));
+}
 
-    QListWidget list;
-    list.addItems({"x", "", "x", "y", "x"});
-    ClearDoubles(&list);
-    ClearBlanks(&list);
-    ASSERT_EQ(list.count(), 2);
-    EXPECT_EQ(list.item(1)->text(), "y");
+TEST(FavouritesRules, OnlyKeysAreAddedAndArrowsActOnlyOnAnotherClickedKey) {
+    for (const char* refused : {kPrompt, "HKEY_CURRENT_USER", "HKEY_PERFORMANCE_DATA"})
+        EXPECT_FALSE(mayBeFavourite(refused)) << refused;
+    EXPECT_TRUE(mayBeFavourite("HKEY_CURRENT_USER\\Software"));
+    EXPECT_EQ(pathComponents("HKEY_USERS\\a b\\\\c"), (Entries{"HKEY_USERS", "a b", "", "c"}));
+    EXPECT_FALSE(arrowsApply("x", kPrompt));
+    EXPECT_FALSE(arrowsApply("HKEY_USERS\\a", "HKEY_USERS\\a"));
+    EXPECT_TRUE(arrowsApply("Favorite Keys", "HKEY_USERS\\a"));
 }
 
 }  // namespace

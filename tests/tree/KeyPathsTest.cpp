@@ -8,16 +8,16 @@
 using namespace karvo::tree;
 
 TEST(NodeKeys, WriteAndReadBackAtEveryDepthCommasInNamesIncluded) {
-    const QString root = rootNodeKey(static_cast<std::int32_t>(0x80000002u));
-    const QString classes = childNodeKey(childNodeKey(root, true, "Software"), false, "Classes");
+    const std::string root = rootNodeKey(static_cast<std::int32_t>(0x80000002u));
+    const std::string classes = childNodeKey(childNodeKey(root, true, "Software"), false, "Classes");
     EXPECT_EQ(root, "K-2147483646");
     EXPECT_EQ(classes, "K-2147483646,\\Software\\Classes");
-    const QString commas = childNodeKey(childNodeKey("K-2147483647", true, "a,b"), false, "c, d");
-    for (const auto& [key, handle, sub] : std::vector<std::tuple<QString, std::uint32_t, QString>>{
+    const std::string commas = childNodeKey(childNodeKey("K-2147483647", true, "a,b"), false, "c, d");
+    for (const auto& [key, handle, sub] : std::vector<std::tuple<std::string, std::uint32_t, std::string>>{
              {root, 0x80000002u, ""}, {classes, 0x80000002u, "Software\\Classes"},
              {commas, 0x80000001u, "a,b\\c, d"}}) {
         const auto parts = readNodeKey(key);
-        ASSERT_TRUE(parts) << key.toStdString();
+        ASSERT_TRUE(parts) << key;
         EXPECT_EQ(static_cast<std::uint32_t>(parts->handle), handle);
         EXPECT_EQ(parts->subKeyPath, sub);
     }

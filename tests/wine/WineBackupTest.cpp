@@ -1,6 +1,6 @@
 // A Wine user's backup and restore, end to end, on the run's throw-away Wine prefix, checked with
 // Wine's own reg.
-#include "../app/WindowFixture.h"
+#include "../ui/qt/WindowFixture.h"
 
 #include "WinePrefix.h"
 #include "registry/RegistryPipe.h"

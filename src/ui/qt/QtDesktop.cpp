@@ -5,6 +5,7 @@
 #include "platform/ShexIt.h"
 
 #include <QString>
+#include <QWidget>
 
 namespace karvo::ui {
 
@@ -21,6 +22,11 @@ bool QtDesktop::startProgram(const std::string& commandLine, int windowStyle) {
 
 int QtDesktop::messageBox(const std::string& text, int style, const std::string& caption) {
     return platform::MsgBox(owner_, QString::fromStdString(text), style, QString::fromStdString(caption));
+}
+
+void QtDesktop::runProgram(const std::string& commandLine, int windowStyle,
+                           std::function<void(const platform::ProcessOutcome&)> done) {
+    platform::RunProcess(commandLine, windowStyle, owner_, std::move(done));
 }
 
 }  // namespace karvo::ui

@@ -15,7 +15,7 @@ namespace karvo::ui {
 // Starts a command line with a window style; the process id, or 0 when it could not be started.
 using Launch = std::function<std::int64_t(const std::string& commandLine, int windowStyle)>;
 
-class QtDesktop final : public platform::Desktop {
+class QtDesktop final : public platform::Desktop, public platform::ProcessRunner {
 public:
     // The product's launcher unless a test passes its own.
     explicit QtDesktop(QWidget* owner, Launch launch = {});
@@ -23,6 +23,9 @@ public:
     void open(const std::string& file) override;
     bool startProgram(const std::string& commandLine, int windowStyle) override;
     int messageBox(const std::string& text, int style, const std::string& caption) override;
+    // Reports to done on the owner's thread, and not at all once the owner is gone.
+    void runProgram(const std::string& commandLine, int windowStyle,
+                    std::function<void(const platform::ProcessOutcome&)> done) override;
 
 private:
     QWidget* owner_;

@@ -1,10 +1,10 @@
-#include "tree/ImageList.h"
+#include "ui/qt/ImageList.h"
 
 #include <QBitmap>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace karvo::tree {
+namespace karvo::ui {
 
 namespace {
 
@@ -87,17 +87,6 @@ std::size_t slot(Image image) { return static_cast<std::size_t>(image); }
 
 }  // namespace
 
-QString imageKey(Image image) {
-    switch (image) {
-    case Image::OpenFolder: return QStringLiteral("OPENFOLDER");
-    case Image::DataItem: return QStringLiteral("DATAITEM");
-    case Image::ClosedFolder: return QStringLiteral("CLOSEDFOLDER");
-    case Image::Selected: return QStringLiteral("SELECTED");
-    case Image::None: break;
-    }
-    return {};
-}
-
 ImageList::ImageList() {
     pixmaps_[slot(Image::OpenFolder)] = drawOpenFolder();
     pixmaps_[slot(Image::DataItem)] = drawDataItem();
@@ -124,4 +113,4 @@ const QIcon& ImageList::icon(Image image, Image selectedImage) const {
     return icons_[slot(image) * 5 + slot(selectedImage)];
 }
 
-}  // namespace karvo::tree
+}  // namespace karvo::ui

@@ -2,6 +2,8 @@
 // that marks the key to back up.
 #pragma once
 
+#include "tree/RegistryTree.h"
+
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -9,12 +11,10 @@
 #include <array>
 #include <cstdint>
 
-namespace karvo::tree {
+namespace karvo::ui {
 
-enum class Image : std::uint8_t { None, OpenFolder, DataItem, ClosedFolder, Selected };
+using tree::Image;
 
-// The key a picture is known by ("OPENFOLDER", "DATAITEM", "CLOSEDFOLDER", "SELECTED").
-QString imageKey(Image image);
 
 class ImageList {
 public:
@@ -33,4 +33,4 @@ private:
     std::array<QIcon, 25> icons_;
 };
 
-}  // namespace karvo::tree
+}  // namespace karvo::ui

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 
-namespace karvo::app {
+namespace karvo::ui {
 
 QPixmap downArrowPicture();
 QPixmap upArrowPicture();
@@ -22,4 +22,4 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-}  // namespace karvo::app
+}  // namespace karvo::ui

@@ -1,10 +1,10 @@
-#include "app/Pictures.h"
+#include "ui/qt/Pictures.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace karvo::app {
+namespace karvo::ui {
 
 namespace {
 
@@ -45,4 +45,4 @@ void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
-}  // namespace karvo::app
+}  // namespace karvo::ui

@@ -1,5 +1,5 @@
 // karvo: backs up and restores single registry keys.
-#include "app/frmRegEdit.h"
+#include "ui/qt/frmRegEdit.h"
 #include "platform/GetWin.h"
 #include "platform/MsgBox.h"
 #include "regfile/DefaultRegistry.h"

@@ -2,9 +2,7 @@
 // and the build's registry editor, with message boxes answered by the test.
 #pragma once
 
-#include "app/frmRegEdit.h"
-#include "backup/BackupList.h"
-#include "tree/RegistryTree.h"
+#include "ui/qt/frmRegEdit.h"
 
 #include "TestStore.h"
 #include "WindowChecks.h"
@@ -21,7 +19,6 @@
 
 namespace karvo::test {
 
-using tree::RegistryTree;
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -61,7 +58,14 @@ protected:
     }
     // What a click on a key fills in: the status line, the name box, the short name and the file name.
     QStringList fields() const { return {text("txtIndex"), text("txtFilename"), text("txtRoot"), text("Label1")}; }
-    QStringList backups() const { return control<backup::BackupListBox>("lstBack")->names(); }
+    QStringList backups() const {
+        QStringList names;
+        for (int i = 0; i < lstBack()->count(); ++i)
+            names.append(lstBack()->item(i)->text());
+        return names;
+    }
+    // What the logic holds for the node an item shows.
+    bool marked(QTreeWidgetItem* item) const { return window->logic().tree().isMarked(window->nodeOf(item)); }
     QStringList favourites() const { return items(Combo1()); }
     bool messageMode() const {
         return control("lblMessage")->isVisibleTo(window.get()) && control("txtIndex")->isHidden();
