@@ -14,7 +14,7 @@
 #include "tree/RegistryTree.h"
 
 #ifdef KARVO_HAVE_MAILER
-#include "mailer/frmBugReport.h"
+#include "ui/qt/frmBugReport.h"
 #endif
 #ifdef KARVO_HAVE_ABOUT
 #include "ui/qt/frmAbout.h"
