@@ -6,10 +6,7 @@
 #include "ui/qt/ImageList.h"
 #include "ui/qt/Pictures.h"
 #include "ui/qt/frmAbout.h"
-
-#ifdef KARVO_HAVE_MAILER
-#include "mailer/frmBugReport.h"
-#endif
+#include "ui/qt/frmBugReport.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -424,12 +421,8 @@ void frmRegEdit::openWindow(std::string_view name) {
     if (!window) {
         if (name == "frmAbout")
             window = new frmAbout();
-#ifdef KARVO_HAVE_MAILER
         else
             window = new frmBugReport();
-#endif
-        if (!window)
-            return;
         window->setAttribute(Qt::WA_DeleteOnClose);
     }
     window->show();
