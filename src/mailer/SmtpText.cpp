@@ -73,8 +73,11 @@ QString withoutControls(const QString& text)
 qsizetype completeReplyLength(QByteArrayView buf)
 {
     qsizetype pos = 0;
-    while (pos < buf.size()) {
+    for (int lines = 1; pos < buf.size(); ++lines) {
         const qsizetype nl = buf.indexOf('\n', pos);
+        const qsizetype length = (nl < 0 ? buf.size() : nl + 1) - pos;
+        if (length > kMaxReplyLine || lines > kMaxReplyLines)
+            return kReplyTooLong;
         if (nl < 0)
             return 0;
         const QByteArrayView line = buf.sliced(pos, nl - pos);
@@ -85,6 +88,27 @@ qsizetype completeReplyLength(QByteArrayView buf)
         pos = nl + 1;
     }
     return 0;
+}
+
+QString shownReply(QByteArrayView reply)
+{
+    constexpr int kShownLines = 8;
+    constexpr qsizetype kShownLineLength = 200;  // characters before the line end
+    QByteArray shown;
+    bool cut = false;
+    qsizetype pos = 0;
+    for (int lines = 0; pos < reply.size() && !cut; ++lines) {
+        const qsizetype nl = reply.indexOf('\n', pos);
+        const qsizetype end = nl < 0 ? reply.size() : nl + 1;
+        const QByteArrayView line = reply.sliced(pos, end - pos);
+        pos = end;
+        cut = lines == kShownLines || line.size() - (line.endsWith("\r\n") ? 2 : 0) > kShownLineLength;
+        if (lines < kShownLines)
+            shown += cut ? line.first(kShownLineLength).toByteArray() + kCrLf : line.toByteArray();
+    }
+    if (cut)
+        shown += "[...]" + kCrLf;
+    return QString::fromLatin1(shown);
 }
 
 int replyCode(QByteArrayView reply)

@@ -13,8 +13,17 @@ namespace karvo::mailer {
 
 // Length of the first complete reply at the front of buf, or 0 while it is incomplete. A reply
 // ends with its first line that is not "NNN-" (a code and a hyphen), so a multi-line reply that
-// arrives in pieces stays whole; bytes after it belong to the next reply.
+// arrives in pieces stays whole; bytes after it belong to the next reply. kReplyTooLong once the
+// reply breaks the limits a server keeps to: a line longer than kMaxReplyLine octets with its
+// line end (RFC 5321, 4.5.3.1.5), or more than kMaxReplyLines lines.
+inline constexpr qsizetype kReplyTooLong = -1;
+inline constexpr qsizetype kMaxReplyLine = 512;
+inline constexpr int kMaxReplyLines = 100;
 qsizetype completeReplyLength(QByteArrayView buf);
+
+// A reply as a message box shows it: its first lines, each cut to a readable length, and a mark
+// where anything was left out.
+QString shownReply(QByteArrayView reply);
 
 // The code of a reply: the decimal number at the start of its first blank-separated word, or 0.
 int replyCode(QByteArrayView reply);

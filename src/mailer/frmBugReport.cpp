@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <utility>
+
 using karvo::platform::MsgBox;
 using karvo::platform::vbInformation;
 using karvo::platform::vbOKOnly;
@@ -177,6 +179,8 @@ void frmBugReport::buildControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Winsock1 = new QTcpSocket(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
+    // A server that floods the connection is read a bounded piece at a time.
+    Winsock1->setReadBufferSize(64 * 1024);
 
     setTabOrder(txtFriendsName, txtFriend);
     setTabOrder(txtFriend, txtName);
@@ -297,6 +301,9 @@ void frmBugReport::cmdSend_Click()
     Timer1->setInterval(test.active ? test.tickMs : kTickMs);
     Winsock1->connectToHost(test.active ? test.host : Tell::sMailServer,
                             test.active ? test.port : karvo::mailer::kMailPort);
+    // The system may try to connect for minutes; the attempt gets the limit of a reply.
+    lTicks = 0;
+    Timer1->start();
 }
 
 void frmBugReport::CloseConnection()
@@ -344,7 +351,12 @@ void frmBugReport::Winsock1_Connect()
 
 void frmBugReport::Winsock1_DataArrival()
 {
-    sResponse += Winsock1->readAll();
+    const QByteArray received = Winsock1->readAll();
+    // Only a waiting dialogue takes text; anything else (after QUIT, behind a message box) is
+    // dropped, so nothing piles up.
+    if (!awaiting())
+        return;
+    sResponse += received;
     takeReplies();
 }
 
@@ -353,6 +365,11 @@ void frmBugReport::takeReplies()
     QPointer<frmBugReport> self(this);
     while (self && awaiting()) {
         const qsizetype length = karvo::mailer::completeReplyLength(sResponse);
+        if (length == karvo::mailer::kReplyTooLong) {
+            // No server answers like this: the session ends before the text can grow any further.
+            const QByteArray received = std::exchange(sResponse, QByteArray());
+            return fail(received);
+        }
         if (length == 0)
             return;
         const QByteArray reply = sResponse.left(length);
@@ -432,7 +449,7 @@ void frmBugReport::fail(const QByteArray& reply)
     step = Step::Ending;
     Timer1->stop();
     QPointer<frmBugReport> self(this);
-    MsgBox(this, QStringLiteral("Server returned the following error:\r\n") + QString::fromLatin1(reply),
+    MsgBox(this, QStringLiteral("Server returned the following error:\r\n") + karvo::mailer::shownReply(reply),
            vbOKOnly, karvo::mailer::kAppTitle);
     if (self && step == Step::Ending)
         CloseConnection();
@@ -440,7 +457,7 @@ void frmBugReport::fail(const QByteArray& reply)
 
 void frmBugReport::Timer1_Timer()
 {
-    if (!awaiting())
+    if (!awaiting() && step != Step::Connecting)
         return;
     if (++lTicks != kTickLimit)
         return;

@@ -32,7 +32,7 @@ using namespace karvo::test;
 namespace {
 
 // One reply: its pieces are written 40 ms apart, so the client sees them arrive separately;
-// the piece kHangUp closes the connection instead.
+// the piece kHangUp closes the connection instead. An empty reply is silence.
 using Reply = QList<QByteArray>;
 const QByteArray kHangUp = QByteArrayLiteral("<hang up>");
 
@@ -58,6 +58,7 @@ public:
     // Called with each command, and with "<message>", before the server answers.
     std::function<void(const QByteArray&)> onReceived;
     bool clientGone = false;
+    int pauseMs = 0;  // before each reply
 
 private:
     void read() {
@@ -76,7 +77,7 @@ private:
     }
     void answer() {
         if (next_ < script_.size())
-            write(script_[next_++], 0);
+            QTimer::singleShot(pauseMs, this, [this, reply = script_[next_++]] { write(reply, 0); });
     }
     void write(const Reply& pieces, qsizetype i) {
         if (!client_ || i >= pieces.size())
@@ -165,6 +166,7 @@ const QList<QByteArray> kCommands = {"HELO [127.0.0.1]", "MAIL FROM:<ann@a.examp
                                      "DATA"};
 const QString kTitle = "Karvo Backup";
 const QString kNotSent = "Message Not Sent";
+const QString kTimedOut = "Could not connect to host!     \r\nPlease try again later.     ";
 
 }  // namespace
 
@@ -180,6 +182,12 @@ TEST(SmtpReply, IsCompleteOnlyAfterItsLastLineAndHasTheCodeOfItsFirst) {
         {"250-first\r\n250 last\r\n354 next\r\n", 21, 250},  // the rest is the next reply
         {" 220 starts with a blank\r\n", 26, 0},
         {"99999999999999999999 overflow\r\n", 31, INT_MAX},
+        // A line may hold 512 octets with its line end, a reply 100 lines.
+        {"250 " + QByteArray(506, 'x') + "\r\n", 512, 250},
+        {"250 " + QByteArray(507, 'x') + "\r\n", kReplyTooLong, 250},
+        {"220 " + QByteArray(509, 'x'), kReplyTooLong, 220},
+        {QByteArray("250-x\r\n").repeated(99) + "250 x\r\n", 700, 250},
+        {QByteArray("250-x\r\n").repeated(100) + "250 x", kReplyTooLong, 250},
     };
     for (const auto& [buffer, length, code] : cases) {
         EXPECT_EQ(completeReplyLength(buffer), length) << buffer.toStdString();
@@ -359,7 +367,7 @@ TEST_F(SmtpSession, DeliversTheMessageExactlyAndClosesTheWindow) {
     EXPECT_EQ(text.count('\n'), 33);
 }
 
-TEST_F(SmtpSession, AnUnexpectedReplyOrAHangUpAtAnyStepIsReportedAndTheFormStaysOpen) {
+TEST_F(SmtpSession, AFailureAtAnyStepIsReportedOnceAndTheFormStaysOpen) {
     const QString refused = "Server returned the following error:\r\n";
     // How many replies of the good script come first, the one that goes wrong and what is shown.
     const std::tuple<qsizetype, QByteArray, QString> cases[] = {
@@ -371,11 +379,20 @@ TEST_F(SmtpSession, AnUnexpectedReplyOrAHangUpAtAnyStepIsReportedAndTheFormStays
         {3, "550 5.1.1 No such user\r\n", refused + "550 5.1.1 No such user\r\n"},
         {4, "250 2.0.0 Ok\r\n", refused + "250 2.0.0 Ok\r\n"},  // a good code at the wrong turn
         {5, "552 5.3.4 Too big\r\n", refused + "552 5.3.4 Too big\r\n"},
+        // A long reply is shown cut short; one beyond what a server may send ends the session at once.
+        {3, QByteArray("550-a\r\n").repeated(8) + "550 No such user\r\n", refused + QString("550-a\r\n").repeated(8) + "[...]\r\n"},
+        {1, QByteArray(600, 'x'), refused + QString(200, 'x') + "\r\n[...]\r\n"},
+        {2, QByteArray("250-x\r\n").repeated(150), refused + QString("250-x\r\n").repeated(8) + "[...]\r\n"},
+        {4, {}, kTimedOut},  // silence
     };
     fill();
+    // Every reply comes 15 ticks after its command: each wait has 30 ticks of its own.
+    constexpr int kTick = 10;
     for (const auto& [step, reply, shown] : cases) {
-        ScriptedServer server(kGoodScript.mid(0, step) << Reply{reply});
-        send(server);
+        ScriptedServer server(kGoodScript.mid(0, step) << (reply.isNull() ? Reply{} : Reply{reply}));
+        server.pauseMs = 15 * kTick;
+        useServer(server.port(), kTick);
+        click("cmdSend");
         ASSERT_TRUE(waitFor([&] { return finished(); })) << reply.toStdString();
         EXPECT_EQ(takeBoxes(boxes), Boxes{box(kTitle, vbOKOnly, shown)});
         EXPECT_TRUE(form->isVisible());
@@ -389,6 +406,18 @@ TEST_F(SmtpSession, AnUnexpectedReplyOrAHangUpAtAnyStepIsReportedAndTheFormStays
     ASSERT_TRUE(waitFor([&] { return finished(); }));
     EXPECT_EQ(takeBoxes(boxes), Boxes{box(kTitle, vbOKOnly, "Connection refused")});
     EXPECT_EQ(status(), kNotSent);
+    // A server whose connection queue is full: the system would keep trying for minutes.
+    QTcpServer full;
+    full.setListenBacklogSize(0);
+    full.listen(QHostAddress::LocalHost, 0);
+    full.pauseAccepting();
+    QTcpSocket queued;
+    queued.connectToHost(QHostAddress::LocalHost, full.serverPort());
+    ASSERT_TRUE(queued.waitForConnected(5000));
+    useServer(full.serverPort(), kTick);
+    click("cmdSend");
+    ASSERT_TRUE(waitFor([&] { return finished(); }));
+    EXPECT_EQ(takeBoxes(boxes), Boxes{box(kTitle, vbOKOnly, kTimedOut)});
 }
 
 TEST_F(SmtpSession, ASilentServerIsLeftQuietlyOnCancelAndOtherwiseTimesOutOnce) {
@@ -422,7 +451,7 @@ TEST_F(SmtpSession, ASilentServerIsLeftQuietlyOnCancelAndOtherwiseTimesOutOnce) 
     ASSERT_TRUE(waitFor([&] { return !slow.shown.empty() && sendEnabled(); }));
     QTest::qWait(150);
     EXPECT_EQ(takeBoxes(slow),  // one, and none for the session cancelled
-              Boxes{box(kTitle, vbOKOnly, "Could not connect to host!     \r\nPlease try again later.     ")});
+              Boxes{box(kTitle, vbOKOnly, kTimedOut)});
     EXPECT_EQ(status(), kNotSent);
     EXPECT_FALSE(child<QTimer>(form.get(), "Timer1")->isActive());
     EXPECT_EQ(socket()->state(), QAbstractSocket::UnconnectedState);
