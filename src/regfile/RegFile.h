@@ -36,4 +36,8 @@ Result importRegBytes(reg::RegistryService& service, std::string_view bytes, con
 // Validation alone: no registry is touched.
 Result validateRegBytes(std::string_view bytes, const std::string& name);
 
+// A registry error as the editor's messages end: " (error N)", with the cause in words where the
+// user can do something about it.
+std::string failureText(reg::LONG error);
+
 }  // namespace karvo::regfile

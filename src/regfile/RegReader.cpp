@@ -958,9 +958,7 @@ public:
     }
 
 private:
-    static std::string failure(const std::string& what, LONG rc) {
-        return what + " (error " + std::to_string(rc) + ")";
-    }
+    static std::string failure(const std::string& what, LONG rc) { return what + failureText(rc); }
 
     reg::RegistryService& service_;
     HKey current_ = 0;
@@ -989,7 +987,7 @@ Result importFrom(reg::RegistryService& service, detail::Source& source, const s
     const bool batched = begin == reg::kErrorSuccess;
     if (!batched && begin != reg::kErrorNotSupported)
         return failed(detail::formatProblem(
-            name, 0, "cannot start the change of the registry (error " + std::to_string(begin) + ")"));
+            name, 0, "cannot start the change of the registry" + failureText(begin)));
 
     PassResult applied;
     {
@@ -1003,7 +1001,7 @@ Result importFrom(reg::RegistryService& service, detail::Source& source, const s
             if (rc == reg::kErrorSuccess)
                 message += "; nothing was changed";
             else
-                message += "; the changes could not be undone (error " + std::to_string(rc) + ")";
+                message += "; the changes could not be undone" + failureText(rc);
         } else {
             message += "; the lines before it were applied";
         }
@@ -1014,7 +1012,7 @@ Result importFrom(reg::RegistryService& service, detail::Source& source, const s
         if (rc != reg::kErrorSuccess) {
             service.RollbackBatch();
             return failed(detail::formatProblem(
-                name, 0, "cannot complete the change of the registry (error " + std::to_string(rc) + ")"));
+                name, 0, "cannot complete the change of the registry" + failureText(rc)));
         }
     }
     return {};
