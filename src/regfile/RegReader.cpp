@@ -477,6 +477,8 @@ private:
         return pos == s.size() || s[pos] == C(';');
     }
 
+    // The name runs to the last "]" on the line; whatever follows it is ignored, as the Windows
+    // registry editor ignores it.
     bool keyLine(View t) {
         std::size_t close = t.size();
         while (close > 0 && t[close - 1] != C(']'))
@@ -484,8 +486,6 @@ private:
         if (close == 0)
             return fail("the key name has no closing ]");
         --close;
-        if (!onlyCommentFollows(t, close + 1))
-            return fail("unexpected text after the key name");
         View name = t.substr(1, close - 1);
         const bool remove = !name.empty() && name[0] == C('-');
         if (remove)

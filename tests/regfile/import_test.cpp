@@ -106,11 +106,13 @@ TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubt
     touch(kK);
     ASSERT_TRUE(import(regFile({kHeader5, "[" + otherCase(kK) + "\\Subkey3a\\Deep]", "\"v\"=\"1\"",
                                 "[" + kK + "\\Subkey1c ]", "[" + kK + "\\Subkey1d\t]", "[" + kK + "\\\\Doubled\\\\Slash\\]",
+                                "[" + kK + "\\Trailing]junk",
                                 "[HKEY_CURRENT_USER]", "\"AtRoot\"=dword:2"},
                                true))
                     .ok);
     EXPECT_TRUE(value(kK + "\\SUBKEY3A\\deep", "v").has_value());
-    for (const char* key : {"\\Subkey1c ", "\\Subkey1d\t", "\\Doubled\\Slash"})  // blanks kept, doubled "\\" not
+    // Blanks kept, doubled "\\" not, text after the "]" ignored.
+    for (const char* key : {"\\Subkey1c ", "\\Subkey1d\t", "\\Doubled\\Slash", "\\Trailing"})
         EXPECT_TRUE(exists(kK + key)) << key;
     EXPECT_FALSE(exists(kK + "\\Subkey1c"));
     EXPECT_TRUE(value("HKEY_CURRENT_USER", "AtRoot").has_value());
@@ -182,7 +184,7 @@ const std::vector<std::string>& badLines() {
         // value deletions that Windows ignores, and lines of no kind
         R"("Before"=-"Test")", R"("Before"=- #comment)", "HKEY_CURRENT_USER\\Software]",
         // key lines
-        "[" + K + "\\No_Closing_Bracket", "[ " + K + "]", "[-\t" + K + "\\Subkey2a]", "[" + K + "] trailing",
+        "[" + K + "\\No_Closing_Bracket", "[ " + K + "]", "[-\t" + K + "\\Subkey2a]",
         "[HKCU\\Software]", "[-HKEY_CURRENT_USER]", "[-HKEY_CURRENT_USER\\]", "[-HKEY_NOWHERE\\Software]", "[]",
         "[" + K + "\\" + std::string(256, 'n') + "]", "[" + K + "\\" + std::string(256, '\x80') + "]",
         "\"" + std::string(16384, 'v') + "\"=\"x\"",
