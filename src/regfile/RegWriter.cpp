@@ -7,7 +7,9 @@
 #include "registry/RootKeys.h"
 #include "registry/TextCodec.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -469,6 +471,35 @@ std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
     return target.parent_path() / ("." + target.filename().string() + suffix);
 }
 
+// ".TARGET.XXXXXXXX.tmp", as temporaryNameBeside makes them.
+bool isTemporaryName(std::string_view name) {
+    constexpr std::string_view kTmp = ".tmp";
+    if (name.size() < 3 + 8 + kTmp.size() || name.front() != '.' || name.substr(name.size() - kTmp.size()) != kTmp)
+        return false;
+    const std::string_view digits = name.substr(name.size() - kTmp.size() - 8, 8);
+    return name[name.size() - kTmp.size() - 9] == '.' &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// An export that was killed leaves its folder behind. The next export to the same folder removes
+// such folders once nothing in them has changed for a minute, so an export still running beside
+// it keeps its own.
+void removeLeftovers(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto due = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!isTemporaryName(it->path().filename().string()) || !it->is_directory(ec))
+            continue;
+        bool old = fs::last_write_time(it->path(), ec) < due && !ec;
+        for (fs::directory_iterator in(it->path(), ec); old && !ec && in != end; in.increment(ec))
+            old = in->last_write_time(ec) < due && !ec;
+        if (old && !ec)
+            fs::remove_all(it->path(), ec);
+        ec.clear();
+    }
+}
+
 }  // namespace
 
 std::string failureText(LONG error) {
@@ -509,6 +540,7 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
     // one thing every system creates only when nothing of that name is there (the C library of
     // the Windows build, msvcrt, ignores fopen's "x" and would open an existing file).
     const std::filesystem::path target(file);
+    removeLeftovers(target.parent_path());
     std::filesystem::path folder;
     std::error_code ec;
     bool created = false;
