@@ -294,6 +294,9 @@ private:
         bool started() const { return started_; }
         // Why it could not start: another program holds the store for writing, or a failure.
         LONG startError() const { return busy_ ? kErrorBusy : kErrorCantWrite; }
+        // From here on the change takes more than one statement: inside a batch it gets a
+        // savepoint, so a failure part-way undoes it alone. False when that cannot be had.
+        bool several();
         LONG commit();
 
     private:
@@ -612,6 +615,7 @@ void SqliteStore::open() {
     // A large batch (an import) keeps its pages in memory instead of spilling them to the log
     // again and again; the memory is taken only as the batch grows.
     exec("PRAGMA cache_size=-32768");
+    exec("PRAGMA temp_store=MEMORY");  // the small journals of savepoints: no temporary files
     exec("PRAGMA journal_size_limit=67108864");  // the log shrinks back after a large import
     if (!exec("PRAGMA synchronous=NORMAL")) {
         close();
@@ -909,13 +913,7 @@ void SqliteStore::noteFailure() {
 
 SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
     if (s_.batchDepth_ > 0) {
-        savepoint_ = severalStatements;
-        if (savepoint_) {
-            Query q(s_.sSavepoint_);
-            started_ = q.done();
-        } else {
-            started_ = true;
-        }
+        started_ = !severalStatements || several();
     } else {
         s_.endRead();
         Query q(s_.sBegin_);
@@ -923,6 +921,14 @@ SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
         started_ = rc == SQLITE_DONE;
         busy_ = rc == SQLITE_BUSY;
     }
+}
+
+bool SqliteStore::Change::several() {
+    if (s_.batchDepth_ == 0 || savepoint_)
+        return true;
+    Query q(s_.sSavepoint_);
+    savepoint_ = q.done();
+    return savepoint_;
 }
 
 LONG SqliteStore::Change::commit() {
@@ -1005,7 +1011,8 @@ LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const 
     const auto parts = splitKeyPath(cleanName(lpSubKey));
     if ((err = checkParts(parts)) != kErrorSuccess)
         return err;
-    Change change(*this, true);
+    // Most keys are made below one that exists: a single insert, with no savepoint to pay for.
+    Change change(*this, false);
     if (!change.started())
         return change.startError();
     KeyHandle* base = live(hKey, err, true);
@@ -1016,14 +1023,17 @@ LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const 
     const bool mayCreate = (base->access & kKeyCreateSubKey) != 0;
     sqlite3_int64 id = baseId;
     bool created = false;
-    for (const std::string& part : parts) {
-        const Lookup found = findChild(id, part, id);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        const Lookup found = created ? Lookup::missing : findChild(id, part, id);
         if (found == Lookup::found)
             continue;
         if (found == Lookup::failed)
             return kErrorCantRead;
         if (!mayCreate)
             return kErrorAccessDenied;
+        if (!created && i + 1 < parts.size() && !change.several())
+            return kErrorCantWrite;
         Query q(sInsertKey_);
         const std::string upper = foldName(part);
         if (!q.bind(1, id).bind(2, part).bind(3, upper).done())
