@@ -482,8 +482,8 @@ bool isTemporaryName(std::string_view name) {
 }
 
 // An export that was killed leaves its folder behind. The next export to the same folder removes
-// such folders once nothing in them has changed for a minute, so an export still running beside
-// it keeps its own.
+// such folders once nothing in them has changed for a minute (an empty one: once it is a minute
+// old), so an export still writing its file beside it keeps its own.
 void removeLeftovers(const std::filesystem::path& folder) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -491,9 +491,13 @@ void removeLeftovers(const std::filesystem::path& folder) {
     for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (!isTemporaryName(it->path().filename().string()) || !it->is_directory(ec))
             continue;
-        bool old = fs::last_write_time(it->path(), ec) < due && !ec;
-        for (fs::directory_iterator in(it->path(), ec); old && !ec && in != end; in.increment(ec))
+        bool old = !ec, empty = true;
+        for (fs::directory_iterator in(it->path(), ec); old && !ec && in != end; in.increment(ec)) {
+            empty = false;
             old = in->last_write_time(ec) < due && !ec;
+        }
+        if (old && !ec && empty)
+            old = fs::last_write_time(it->path(), ec) < due && !ec;
         if (old && !ec)
             fs::remove_all(it->path(), ec);
         ec.clear();

@@ -167,10 +167,7 @@ TEST_F(RegTest, AFailedExportWritesNothingAndLeavesTheOldFileASuccessfulOneRepla
         if (folder)
             fs::create_directory(p);
         writeFile(folder ? p / "x" : p, "x");
-        const auto then = fs::file_time_type::clock::now() - std::chrono::minutes(minutes);
-        if (folder)
-            fs::last_write_time(p / "x", then);
-        fs::last_write_time(p, then);
+        fs::last_write_time(folder ? p / "x" : p, fs::file_time_type::clock::now() - std::chrono::minutes(minutes));
     }
     ASSERT_TRUE(exportRegFile(store(), out.string(), kK + "\\Gone", Format::Unicode5).ok);
     for (const auto& [name, minutes, kept] : leftovers)
