@@ -13,6 +13,7 @@
 #include "regedit/EditorWindow.h"
 #endif
 
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -80,16 +81,20 @@ int main(int argc, char** argv) {
     // A registry that cannot be used is said once, before anything is read or written.
     if (const std::string problem = karvo::reg::registryProblem(); !problem.empty())
         return failure(problem);
-    karvo::regfile::installDefaultRegistry();
-    karvo::reg::RegistryService& registry = karvo::reg::systemRegistry();
-
     karvo::regfile::Result result;
-    if (letter == 's') {
-        // The file itself names every key, so everything after the switch is the file name.
-        result = karvo::regfile::importRegFile(registry, joined(args, 1));
-    } else {
-        const auto format = letter == 'a' ? karvo::regfile::Format::Regedit4 : karvo::regfile::Format::Unicode5;
-        result = karvo::regfile::exportRegFile(registry, unquoted(args[1]), joined(args, 2), format);
+    // Whatever goes wrong ends in the one line that says why, never in a crash.
+    try {
+        karvo::regfile::installDefaultRegistry();
+        karvo::reg::RegistryService& registry = karvo::reg::systemRegistry();
+        if (letter == 's') {
+            // The file itself names every key, so everything after the switch is the file name.
+            result = karvo::regfile::importRegFile(registry, joined(args, 1));
+        } else {
+            const auto format = letter == 'a' ? karvo::regfile::Format::Regedit4 : karvo::regfile::Format::Unicode5;
+            result = karvo::regfile::exportRegFile(registry, unquoted(args[1]), joined(args, 2), format);
+        }
+    } catch (const std::exception& e) {
+        result = {false, e.what()};
     }
     if (!result.ok)
         return failure(result.message);

@@ -3,6 +3,7 @@
 
 #include "registry/RegistryService.h"
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -28,12 +29,19 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
 Result exportRegistry(reg::RegistryService& service, const std::string& keyPath, Format format,
                       std::ostream& out);
 
-// Reads and validates the whole file first, then applies it in one batch: on failure nothing has
-// changed and the message names the file, the line number and the problem.
+// Reads the file once, checking every line, and applies what it checked in one batch: on failure
+// nothing has changed and the message names the file, the line number and the problem.
 Result importRegFile(reg::RegistryService& service, const std::string& file);
 // The same for bytes in memory; name stands for the file in messages.
 Result importRegBytes(reg::RegistryService& service, std::string_view bytes, const std::string& name);
 // Validation alone: no registry is touched.
 Result validateRegBytes(std::string_view bytes, const std::string& name);
+
+// For tests: called whenever an import has read its file to the end.
+void setFileEndHook(std::function<void()> hook);
+
+// A registry error as the editor's messages end: " (error N)", with the cause in words where the
+// user can do something about it.
+std::string failureText(reg::LONG error);
 
 }  // namespace karvo::regfile

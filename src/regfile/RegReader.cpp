@@ -1,7 +1,12 @@
-// The .reg reader: checks a whole file first, then applies it in one batch.
+// The .reg reader: reads and decodes a file once, checking every line, and applies exactly what
+// it checked, all or nothing.
 //
-// The file is read twice from its source in fixed-size chunks (once to check, once to apply), so
-// memory stays flat however large the file is; only the value being read is held in full.
+// The file is read in fixed-size chunks. Where the registry has batches, each change goes in as
+// soon as its line has passed, inside the batch, which the first problem rolls back: memory stays
+// flat however large the file is. Two things are held back, in a compact form: the changes of an
+// 8-bit file from its first text beyond ASCII on, while a later line may still show that the file
+// is Windows-1252 rather than UTF-8 (EightBitSink); and, for a registry without batches, the
+// whole file, which must pass before the first change is made.
 #include "regfile/RegFile.h"
 
 #include "registry/RootKeys.h"
@@ -9,12 +14,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
-#include <memory>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace karvo::regfile {
@@ -27,12 +34,11 @@ namespace detail {
 
 namespace {
 
-// Where the bytes come from; read twice (check, then apply).
+// Where the bytes come from, read once from the start.
 class Source {
 public:
     virtual ~Source() = default;
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
-    virtual bool restart() = 0;
     // An upper bound on the bytes still to come, so small inputs get small buffers.
     virtual std::size_t sizeHint() const { return SIZE_MAX; }
     virtual const std::string& error() const {
@@ -41,14 +47,33 @@ public:
     }
 };
 
-// What a pass does with the changes it reads; each answers "" or what went wrong.
+// How value data still has to be converted: an 8-bit file's text is kept as its bytes until the
+// file's encoding is known.
+enum class Text : std::uint8_t {
+    Ready,   // stored as it is
+    Quoted,  // a "string": widened to UTF-16 with its terminator
+    Bytes,   // hex data of a string type, NUL-terminated: widened to UTF-16
+};
+
+// What a pass does with the changes it reads; each answers "" or what went wrong. Names come as
+// the file has them (UTF-8 from a UTF-16 file, the bytes of an 8-bit one).
 class Sink {
 public:
     virtual ~Sink() = default;
-    virtual std::string openKey(HKey root, const char* rootName, const std::string& path) = 0;
-    virtual std::string deleteKey(HKey root, const char* rootName, const std::string& path) = 0;
-    virtual std::string setValue(const std::string& name, DWORD type, const std::string& data) = 0;
+    virtual std::string openKey(HKey root, const std::string& path) = 0;
+    virtual std::string deleteKey(HKey root, const std::string& path) = 0;
+    virtual std::string setValue(const std::string& name, DWORD type, const std::string& data, Text text) = 0;
     virtual std::string deleteValue(const std::string& name) = 0;
+    // An 8-bit file has shown that it is not UTF-8; and the file has ended.
+    virtual std::string notUtf8() { return {}; }
+    virtual std::string end() { return {}; }
+    // The line the changes that follow come from.
+    void setLine(std::uint64_t line) { line_ = line; }
+    // The line of the change that failed last, when it was not the line being read.
+    virtual std::uint64_t failedLine() const { return 0; }
+
+protected:
+    std::uint64_t line_ = 0;
 };
 
 // 8-bit text is UTF-8 unless some of it is not valid UTF-8; then the whole file is Windows-1252.
@@ -64,6 +89,7 @@ struct PassResult {
     bool ok = true;
     std::uint64_t line = 0;
     std::string problem;
+    bool registryFailed = false;  // the problem is the registry's, not the file's
     bool importsNothing = false;
     bool allUtf8 = true;
 };
@@ -298,17 +324,20 @@ private:
 
 // ---- parsing ---------------------------------------------------------------------------------
 
-// One line-by-line pass over the file. With a sink it also applies what it reads.
+// One line-by-line pass over the file, checking every line; a sink gets the changes. Text of an
+// 8-bit file is checked as UTF-8 and handed on as its bytes (see Text).
 template <class C>
 class Parser {
 public:
     using View = std::basic_string_view<C>;
 
-    Parser(Encoding encoding, Sink* sink) : encoding_(encoding), sink_(sink) {}
+    explicit Parser(Sink* sink) : sink_(sink) {}
 
     // False stops the pass: an error (problem() says which) or a header that imports nothing.
     bool line(View text, std::uint64_t number) {
         lineNo_ = number;
+        if (sink_ != nullptr)
+            sink_->setLine(number);
         if (!scanUnits(text))
             return false;
         if (number == 1)
@@ -337,15 +366,17 @@ public:
         // Hex data that was still continuing at the end of the file is complete as it stands.
         if (inHex_) {
             inHex_ = false;
-            return finishValue();
+            if (!finishValue())
+                return false;
         }
-        return true;
+        return sink_ == nullptr || report(sink_->end());
     }
 
     const std::string& problem() const { return problem_; }
     std::uint64_t lineNo() const { return lineNo_; }
     bool importsNothing() const { return importsNothing_; }
     bool allUtf8() const { return allUtf8_; }
+    bool registryFailed() const { return registryFailed_; }
 
 private:
     bool fail(std::string message) {
@@ -365,7 +396,7 @@ private:
         if (nameLength(name) > limit)
             return fail(problem);
         if constexpr (sizeof(C) == 1) {
-            if (encoding_ == Encoding::Utf8 && longLine_ == 0 && name.size() > limit) {
+            if (longLine_ == 0 && name.size() > limit) {
                 longLine_ = lineNo_;
                 longProblem_ = problem;
             }
@@ -383,8 +414,12 @@ private:
                 high = high || (static_cast<unsigned char>(c) & 0x80) != 0;
         }
         if constexpr (sizeof(C) == 1) {
-            if (high && allUtf8_ && !text::isValidUtf8(text))
+            if (high && allUtf8_ && !text::isValidUtf8(text)) {
                 allUtf8_ = false;
+                if (longLine_ != 0)  // a name that only fitted as UTF-8
+                    return fail(longProblem_);
+                return sink_ == nullptr || report(sink_->notUtf8());
+            }
         }
         return true;
     }
@@ -405,7 +440,7 @@ private:
                     "\"REGEDIT4\"");
     }
 
-    // Text of the file to UTF-8 (names).
+    // Text of the file to UTF-8 (names); an 8-bit file's bytes as they are.
     void toUtf8(std::basic_string_view<C> s, std::string& out) {
         out.clear();
         if constexpr (sizeof(C) == 2) {
@@ -422,21 +457,9 @@ private:
             scratch_.clear();
             appendLe(scratch_, s);
             out = text::utf16leToUtf8(scratch_);
-        } else if (encoding_ == Encoding::Windows1252) {
-            out = text::windows1252ToUtf8(s);
         } else {
             out.assign(s);
         }
-    }
-
-    // Text of the file to stored string data (UTF-16LE), appended to out.
-    void appendStored(std::basic_string_view<C> s, std::string& out) {
-        if constexpr (sizeof(C) == 2)
-            appendLe(out, s);
-        else if (encoding_ == Encoding::Windows1252)
-            text::appendUtf16le(out, text::windows1252ToUtf8(s));
-        else
-            text::appendUtf16le(out, s);
     }
 
     // A quoted text starting at s[pos] == '"'; only \\ and \" are escapes. On success pos is just
@@ -477,6 +500,8 @@ private:
         return pos == s.size() || s[pos] == C(';');
     }
 
+    // The name runs to the last "]" on the line; whatever follows it is ignored, as the Windows
+    // registry editor ignores it.
     bool keyLine(View t) {
         std::size_t close = t.size();
         while (close > 0 && t[close - 1] != C(']'))
@@ -484,8 +509,6 @@ private:
         if (close == 0)
             return fail("the key name has no closing ]");
         --close;
-        if (!onlyCommentFollows(t, close + 1))
-            return fail("unexpected text after the key name");
         View name = t.substr(1, close - 1);
         const bool remove = !name.empty() && name[0] == C('-');
         if (remove)
@@ -531,12 +554,8 @@ private:
 
         hasKey_ = !remove;
         afterDelete_ = remove;
-        if (sink_ != nullptr) {
-            std::string error = remove ? sink_->deleteKey(root->handle, root->name.data(), path_)
-                                       : sink_->openKey(root->handle, root->name.data(), path_);
-            if (!error.empty())
-                return fail(std::move(error));
-        }
+        if (sink_ != nullptr)
+            return report(remove ? sink_->deleteKey(root->handle, path_) : sink_->openKey(root->handle, path_));
         return true;
     }
 
@@ -587,6 +606,9 @@ private:
     bool report(std::string error) {
         if (error.empty())
             return true;
+        registryFailed_ = true;
+        if (const std::uint64_t line = sink_->failedLine(); line != 0)
+            lineNo_ = line;
         return fail(std::move(error));
     }
 
@@ -597,8 +619,13 @@ private:
         if (!onlyCommentFollows(d, pos))
             return fail("unexpected text after the closing quote");
         data_.clear();
-        appendStored(unescaped_, data_);
-        data_.append(2, '\0');
+        if constexpr (sizeof(C) == 2) {
+            appendLe(data_, unescaped_);
+            data_.append(2, '\0');
+        } else {
+            data_.assign(unescaped_);
+            text_ = Text::Quoted;
+        }
         type_ = reg::kRegSz;
         return store();
     }
@@ -725,23 +752,22 @@ private:
                 // Bytes of an 8-bit file are text in the ANSI code page, stored widened.
                 if (data_.back() != '\0')
                     data_.push_back('\0');
-                const bool utf8 = encoding_ != Encoding::Windows1252 && text::isValidUtf8(data_);
-                scratch_ = utf8 ? text::utf8ToUtf16le(data_)
-                                : text::utf8ToUtf16le(text::windows1252ToUtf8(data_));
-                data_.swap(scratch_);
+                text_ = Text::Bytes;
             }
         }
         return store();
     }
 
     bool store() {
+        const Text text = std::exchange(text_, Text::Ready);
         if (sink_ == nullptr)
             return true;
-        return report(sink_->setValue(valueName_, type_, data_));
+        return report(sink_->setValue(valueName_, type_, data_, text));
     }
 
-    Encoding encoding_;
     Sink* sink_;
+    bool registryFailed_ = false;
+    Text text_ = Text::Ready;
     std::uint64_t lineNo_ = 0;
     std::string problem_;
     bool headerSeen_ = false;
@@ -766,9 +792,9 @@ private:
 };
 
 template <class C>
-PassResult runLines(Source& source, std::size_t skip, Encoding encoding, Sink* sink) {
+PassResult runLines(Source& source, std::size_t skip, Sink* sink) {
     LineReader<C> reader(source, skip);
-    Parser<C> parser(encoding, sink);
+    Parser<C> parser(sink);
     PassResult result;
     std::basic_string_view<C> text;
     std::uint64_t number = 0;
@@ -796,38 +822,63 @@ PassResult runLines(Source& source, std::size_t skip, Encoding encoding, Sink* s
     result.ok = false;
     result.line = parser.lineNo();
     result.problem = parser.problem();
+    result.registryFailed = parser.registryFailed();
     return result;
 }
 
-Detected detectEncoding(Source& source) {
-    unsigned char head[3] = {0, 0, 0};
-    std::size_t got = 0;
-    while (got < 3) {
-        const std::size_t n = source.read(reinterpret_cast<char*>(head) + got, 3 - got);
-        if (n == 0)
-            break;
-        got += n;
+// The first bytes, read to learn the encoding, handed out again ahead of the rest: the file is
+// read from its start only once.
+class Resumed final : public Source {
+public:
+    Resumed(Source& in, std::string head) : in_(in), head_(std::move(head)) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, head_.size() - pos_);
+        std::memcpy(buffer, head_.data() + pos_, n);
+        pos_ += n;
+        return n + (n < size ? in_.read(buffer + n, size - n) : 0);
     }
+    std::size_t sizeHint() const override { return in_.sizeHint(); }
+    const std::string& error() const override { return in_.error(); }
+
+private:
+    Source& in_;
+    std::string head_;
+    std::size_t pos_ = 0;
+};
+
+Detected detectEncoding(const std::string& head) {
+    const auto byte = [&](std::size_t i) { return i < head.size() ? static_cast<unsigned char>(head[i]) : 0x100u; };
     Detected d;
-    if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
+    if (byte(0) == 0xFF && byte(1) == 0xFE) {
         d.encoding = Encoding::Utf16;
         d.skip = 2;
-    } else if (got >= 2 && head[0] == 0xFE && head[1] == 0xFF) {
+    } else if (byte(0) == 0xFE && byte(1) == 0xFF) {
         d.problem = "big-endian UTF-16 is not supported";
-    } else if (got >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+    } else if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
         d.skip = 3;
-    } else if (got >= 2 && (head[0] == 0 || head[1] == 0)) {
+    } else if (head.size() >= 2 && (byte(0) == 0 || byte(1) == 0)) {
         d.problem = "UTF-16 without a byte-order mark is not supported";
     }
     return d;
 }
 
-PassResult runPass(Source& source, const Detected& detected, Encoding encoding, Sink* sink) {
-    if (!source.restart())
-        return PassResult{false, 0, source.error().empty() ? "cannot read the file" : source.error()};
+std::string readHead(Source& source) {
+    std::string head(3, '\0');
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const std::size_t n = source.read(head.data() + got, head.size() - got);
+        if (n == 0)
+            break;
+        got += n;
+    }
+    head.resize(got);
+    return head;
+}
+
+PassResult runPass(Source& source, const Detected& detected, Sink* sink) {
     if (detected.encoding == Encoding::Utf16)
-        return runLines<char16_t>(source, detected.skip, Encoding::Utf16, sink);
-    return runLines<char>(source, detected.skip, encoding, sink);
+        return runLines<char16_t>(source, detected.skip, sink);
+    return runLines<char>(source, detected.skip, sink);
 }
 
 std::string formatProblem(const std::string& name, std::uint64_t line, const std::string& problem) {
@@ -836,6 +887,243 @@ std::string formatProblem(const std::string& name, std::uint64_t line, const std
     return name + ":" + std::to_string(line) + ": " + problem;
 }
 
+// Applies the changes through the registry service. An 8-bit file's names and text are
+// converted here, in the encoding the whole file turned out to have.
+//
+// The current key stays open with the keys it was created below: a file lists a tree parent
+// first, so the next key is mostly made below one that is open, not found again from its root.
+class ApplySink final : public Sink {
+public:
+    ApplySink(reg::RegistryService& service, Encoding encoding) : service_(service), encoding_(encoding) {}
+    ~ApplySink() override { closeCurrent(); }
+    void setEncoding(Encoding encoding) { encoding_ = encoding; }
+    ApplySink(const ApplySink&) = delete;
+    ApplySink& operator=(const ApplySink&) = delete;
+
+    std::string openKey(HKey root, const std::string& path) override {
+        const std::string& name = utf8(path);
+        while (!open_.empty() && !(open_.back().root == root && within(name, open_.back().path)))
+            closeLast();
+        current_ = open_.empty() ? root : open_.back().key;
+        const std::size_t known = open_.empty() ? 0 : open_.back().path.size() + 1;
+        if (name.empty() || name.size() < known)
+            return {};  // the root itself, or the key that is open
+        HKey key = 0;
+        DWORD disposition = 0;
+        const LONG rc = service_.RegCreateKeyExA(current_, name.c_str() + known, 0, "", 0, reg::kKeyAllAccess, nullptr,
+                                                 &key, &disposition);
+        if (rc != reg::kErrorSuccess)
+            return "cannot create the key " + rootName(root) + "\\" + name + failureText(rc);
+        open_.push_back({root, name, key});
+        current_ = key;
+        return {};
+    }
+
+    std::string deleteKey(HKey root, const std::string& path) override {
+        closeCurrent();  // a handle into the deleted tree would be of no more use
+        const std::string& name = utf8(path);
+        const LONG rc = service_.DeleteTree(root, name.c_str());
+        if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
+            return "cannot delete the key " + rootName(root) + "\\" + name + failureText(rc);
+        return {};
+    }
+
+    std::string setValue(const std::string& name, DWORD type, const std::string& data, Text text) override {
+        const std::string& valueName = utf8(name);
+        const std::string& stored = text == Text::Ready ? data : widened(data, text);
+        const LONG rc = service_.SetValueRaw(current_, valueName, type,
+                                             reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size());
+        if (rc != reg::kErrorSuccess)
+            return "cannot write the value \"" + valueName + "\"" + failureText(rc);
+        return {};
+    }
+
+    std::string deleteValue(const std::string& name) override {
+        const std::string& valueName = utf8(name);
+        const LONG rc = service_.RegDeleteValueA(current_, valueName.c_str());
+        if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
+            return "cannot delete the value \"" + valueName + "\"" + failureText(rc);
+        return {};
+    }
+
+    void closeCurrent() {
+        while (!open_.empty())
+            closeLast();
+        current_ = 0;
+    }
+
+private:
+    struct Open {
+        HKey root;
+        std::string path;
+        HKey key;
+    };
+
+    // The key named by path is, or lies below, the one at base ("" for the root).
+    static bool within(const std::string& path, const std::string& base) {
+        return path.compare(0, base.size(), base) == 0 && (path.size() == base.size() || path[base.size()] == '\\');
+    }
+    void closeLast() {
+        service_.RegCloseKey(open_.back().key);
+        open_.pop_back();
+    }
+
+    static std::string rootName(HKey root) {
+        for (const reg::RootKey& r : reg::kRootKeys)
+            if (r.handle == root)
+                return std::string(r.name);
+        return {};
+    }
+
+    const std::string& utf8(const std::string& name) {
+        if (encoding_ != Encoding::Windows1252)
+            return name;
+        name_ = text::windows1252ToUtf8(name);
+        return name_;
+    }
+
+    // Text of an 8-bit file as the registry stores it: UTF-16LE.
+    const std::string& widened(const std::string& data, Text text) {
+        const bool utf8 = encoding_ != Encoding::Windows1252 && (text == Text::Quoted || text::isValidUtf8(data));
+        data_ = text::utf8ToUtf16le(utf8 ? data : text::windows1252ToUtf8(data));
+        if (text == Text::Quoted)
+            data_.append(2, '\0');
+        return data_;
+    }
+
+    reg::RegistryService& service_;
+    Encoding encoding_;
+    HKey current_ = 0;
+    std::vector<Open> open_;  // the current key last, each below the one before it
+    std::string name_;
+    std::string data_;
+};
+
+// Keeps the changes of a file being checked, in one buffer, to apply them once it has passed.
+class Recorder final : public Sink {
+public:
+    std::string openKey(HKey root, const std::string& path) override { return put(Op::OpenKey, root, path); }
+    std::string deleteKey(HKey root, const std::string& path) override { return put(Op::DeleteKey, root, path); }
+    std::string setValue(const std::string& name, DWORD type, const std::string& data, Text text) override {
+        return put(Op::SetValue, type, name, data, text);
+    }
+    std::string deleteValue(const std::string& name) override { return put(Op::DeleteValue, 0, name); }
+
+    // Hands every change to `to` in order; on a failure, what went wrong and the line it came from.
+    std::string replay(Sink& to, std::uint64_t& line) const {
+        std::size_t pos = 0;
+        std::string first, second;
+        while (pos < buf_.size()) {
+            const auto op = static_cast<Op>(buf_[pos++]);
+            line = number(pos, 8);
+            const auto arg = static_cast<DWORD>(number(pos, 4));
+            const auto text = static_cast<Text>(buf_[pos++]);
+            take(pos, first);
+            take(pos, second);
+            std::string error;
+            switch (op) {
+            case Op::OpenKey: error = to.openKey(arg, first); break;
+            case Op::DeleteKey: error = to.deleteKey(arg, first); break;
+            case Op::SetValue: error = to.setValue(first, arg, second, text); break;
+            case Op::DeleteValue: error = to.deleteValue(first); break;
+            }
+            if (!error.empty())
+                return error;
+        }
+        return {};
+    }
+
+private:
+    enum class Op : char { OpenKey, DeleteKey, SetValue, DeleteValue };
+
+    std::string put(Op op, DWORD arg, const std::string& first, const std::string& second = {},
+                    Text text = Text::Ready) {
+        buf_.push_back(static_cast<char>(op));
+        append(line_, 8);
+        append(arg, 4);
+        buf_.push_back(static_cast<char>(text));
+        append(first.size(), 8);
+        buf_ += first;
+        append(second.size(), 8);
+        buf_ += second;
+        return {};
+    }
+    void append(std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            buf_.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    }
+    std::uint64_t number(std::size_t& pos, int bytes) const {
+        std::uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= static_cast<std::uint64_t>(static_cast<unsigned char>(buf_[pos + i])) << (8 * i);
+        pos += static_cast<std::size_t>(bytes);
+        return v;
+    }
+    void take(std::size_t& pos, std::string& out) const {
+        const auto n = static_cast<std::size_t>(number(pos, 8));
+        out.assign(buf_, pos, n);
+        pos += n;
+    }
+
+    std::string buf_;
+};
+
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
+}
+
+// An 8-bit file applied as it is read. Its text counts as UTF-8 until a line shows otherwise, and
+// then the whole file is Windows-1252; ASCII reads the same either way. So changes go in at once
+// until the first with other text while the file may still be UTF-8: from there on they are held
+// until a line settles the encoding, or the file ends as UTF-8.
+class EightBitSink final : public Sink {
+public:
+    explicit EightBitSink(ApplySink& apply) : apply_(apply) {}
+
+    std::string openKey(HKey root, const std::string& path) override {
+        return route(isAscii(path), [&](Sink& to) { return to.openKey(root, path); });
+    }
+    std::string deleteKey(HKey root, const std::string& path) override {
+        return route(isAscii(path), [&](Sink& to) { return to.deleteKey(root, path); });
+    }
+    std::string setValue(const std::string& name, DWORD type, const std::string& data, Text text) override {
+        const bool ascii = isAscii(name) && (text == Text::Ready || isAscii(data));
+        return route(ascii, [&](Sink& to) { return to.setValue(name, type, data, text); });
+    }
+    std::string deleteValue(const std::string& name) override {
+        return route(isAscii(name), [&](Sink& to) { return to.deleteValue(name); });
+    }
+    std::string notUtf8() override {
+        settled_ = true;
+        apply_.setEncoding(Encoding::Windows1252);
+        return release();
+    }
+    std::string end() override { return release(); }
+    std::uint64_t failedLine() const override { return failedLine_; }
+
+private:
+    template <class Change>
+    std::string route(bool ascii, Change change) {
+        holding_ = holding_ || (!ascii && !settled_);
+        Sink& to = holding_ ? static_cast<Sink&>(held_) : apply_;
+        to.setLine(line_);
+        failedLine_ = 0;
+        return change(to);
+    }
+    std::string release() {
+        std::string error = held_.replay(apply_, failedLine_);
+        held_ = Recorder();
+        holding_ = false;
+        return error;
+    }
+
+    ApplySink& apply_;
+    Recorder held_;
+    bool holding_ = false;
+    bool settled_ = false;
+    std::uint64_t failedLine_ = 0;
+};
+
 }  // namespace
 }  // namespace detail
 
@@ -843,6 +1131,11 @@ namespace {
 
 using detail::Encoding;
 using detail::PassResult;
+
+std::function<void()>& fileEndHook() {
+    static std::function<void()> hook;
+    return hook;
+}
 
 class MemorySource final : public detail::Source {
 public:
@@ -853,10 +1146,6 @@ public:
             std::memcpy(buffer, bytes_.data() + pos_, n);
         pos_ += n;
         return n;
-    }
-    bool restart() override {
-        pos_ = 0;
-        return true;
     }
     std::size_t sizeHint() const override { return bytes_.size(); }
 
@@ -885,15 +1174,9 @@ public:
         const std::size_t n = std::fread(buffer, 1, size, file_);
         if (n < size && std::ferror(file_))
             error_ = "cannot read the file";
+        if (n == 0 && fileEndHook())
+            fileEndHook()();
         return n;
-    }
-    bool restart() override {
-        if (file_ == nullptr || std::fseek(file_, 0, SEEK_SET) != 0) {
-            error_ = "cannot read the file";
-            return false;
-        }
-        std::clearerr(file_);
-        return true;
     }
     const std::string& error() const override { return error_; }
 
@@ -902,125 +1185,76 @@ private:
     std::string error_;
 };
 
-// Applies the changes through the registry service, keeping the current key open.
-class ApplySink final : public detail::Sink {
-public:
-    explicit ApplySink(reg::RegistryService& service) : service_(service) {}
-    ~ApplySink() override { closeCurrent(); }
-    ApplySink(const ApplySink&) = delete;
-    ApplySink& operator=(const ApplySink&) = delete;
-
-    std::string openKey(HKey root, const char* rootName, const std::string& path) override {
-        closeCurrent();
-        if (path.empty()) {
-            current_ = root;
-            return {};
-        }
-        HKey key = 0;
-        DWORD disposition = 0;
-        const LONG rc = service_.RegCreateKeyExA(root, path.c_str(), 0, "", 0, reg::kKeyAllAccess, nullptr,
-                                                 &key, &disposition);
-        if (rc != reg::kErrorSuccess)
-            return failure("cannot create the key " + std::string(rootName) + "\\" + path, rc);
-        current_ = key;
-        owned_ = true;
-        return {};
-    }
-
-    std::string deleteKey(HKey root, const char* rootName, const std::string& path) override {
-        closeCurrent();
-        const LONG rc = service_.DeleteTree(root, path.c_str());
-        if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
-            return failure("cannot delete the key " + std::string(rootName) + "\\" + path, rc);
-        return {};
-    }
-
-    std::string setValue(const std::string& name, DWORD type, const std::string& data) override {
-        const LONG rc = service_.SetValueRaw(current_, name, type,
-                                             reinterpret_cast<const std::uint8_t*>(data.data()), data.size());
-        if (rc != reg::kErrorSuccess)
-            return failure("cannot write the value \"" + name + "\"", rc);
-        return {};
-    }
-
-    std::string deleteValue(const std::string& name) override {
-        const LONG rc = service_.RegDeleteValueA(current_, name.c_str());
-        if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
-            return failure("cannot delete the value \"" + name + "\"", rc);
-        return {};
-    }
-
-    void closeCurrent() {
-        if (owned_)
-            service_.RegCloseKey(current_);
-        current_ = 0;
-        owned_ = false;
-    }
-
-private:
-    static std::string failure(const std::string& what, LONG rc) {
-        return what + " (error " + std::to_string(rc) + ")";
-    }
-
-    reg::RegistryService& service_;
-    HKey current_ = 0;
-    bool owned_ = false;
-};
-
 Result failed(std::string message) {
     return Result{false, std::move(message)};
 }
 
-Result importFrom(reg::RegistryService& service, detail::Source& source, const std::string& name) {
-    const detail::Detected detected = detail::detectEncoding(source);
-    if (!source.error().empty())
-        return failed(detail::formatProblem(name, 0, source.error()));
+// Ends a batch that did not go through. After a failure of the registry the message says what
+// became of the lines before it; a refused file needs no more words, as nothing was changed.
+std::string rolledBack(reg::RegistryService& service, bool batched, bool registryFailed) {
+    if (!batched)
+        return "; the lines before it were applied";
+    const LONG rc = service.RollbackBatch();
+    if (rc != reg::kErrorSuccess)
+        return "; the changes could not be undone" + failureText(rc);
+    return registryFailed ? "; nothing was changed" : "";
+}
+
+Result importFrom(reg::RegistryService& service, detail::Source& file, const std::string& name) {
+    const std::string head = detail::readHead(file);
+    if (!file.error().empty())
+        return failed(detail::formatProblem(name, 0, file.error()));
+    const detail::Detected detected = detail::detectEncoding(head);
     if (!detected.problem.empty())
         return failed(detail::formatProblem(name, 1, detected.problem));
-
-    const PassResult check = detail::runPass(source, detected, Encoding::Utf8, nullptr);
-    if (!check.ok)
-        return failed(detail::formatProblem(name, check.line, check.problem));
-    if (check.importsNothing)
-        return {};
-    const Encoding encoding = check.allUtf8 ? Encoding::Utf8 : Encoding::Windows1252;
+    detail::Resumed source(file, head);
+    const bool utf16 = detected.encoding == Encoding::Utf16;
 
     const LONG begin = service.BeginBatch();
-    const bool batched = begin == reg::kErrorSuccess;
-    if (!batched && begin != reg::kErrorNotSupported)
-        return failed(detail::formatProblem(
-            name, 0, "cannot start the change of the registry (error " + std::to_string(begin) + ")"));
-
-    PassResult applied;
-    {
-        ApplySink sink(service);
-        applied = detail::runPass(source, detected, encoding, &sink);
-    }
-    if (!applied.ok) {
-        std::string message = detail::formatProblem(name, applied.line, applied.problem);
-        if (batched) {
-            const LONG rc = service.RollbackBatch();
-            if (rc == reg::kErrorSuccess)
-                message += "; nothing was changed";
-            else
-                message += "; the changes could not be undone (error " + std::to_string(rc) + ")";
-        } else {
-            message += "; the lines before it were applied";
+    if (begin == reg::kErrorSuccess) {
+        // Applied as it is read: the batch keeps every change unseen until the file has passed,
+        // and the first problem rolls it back.
+        PassResult pass;
+        {
+            detail::ApplySink apply(service, utf16 ? Encoding::Utf16 : Encoding::Utf8);
+            detail::EightBitSink eightBit(apply);
+            pass = detail::runPass(source, detected, utf16 ? static_cast<detail::Sink*>(&apply) : &eightBit);
         }
-        return failed(std::move(message));
-    }
-    if (batched) {
-        const LONG rc = service.CommitBatch();
-        if (rc != reg::kErrorSuccess) {
+        if (!pass.ok || pass.importsNothing) {
+            const std::string outcome = rolledBack(service, true, pass.registryFailed);
+            return pass.ok ? Result{} : failed(detail::formatProblem(name, pass.line, pass.problem) + outcome);
+        }
+        if (const LONG rc = service.CommitBatch(); rc != reg::kErrorSuccess) {
             service.RollbackBatch();
-            return failed(detail::formatProblem(
-                name, 0, "cannot complete the change of the registry (error " + std::to_string(rc) + ")"));
+            return failed(detail::formatProblem(name, 0, "cannot complete the change of the registry" + failureText(rc)));
         }
+        return {};
     }
+    if (begin != reg::kErrorNotSupported)
+        return failed(detail::formatProblem(name, 0, "cannot start the change of the registry" + failureText(begin)));
+
+    // Without batches nothing may change before the last line has passed: the checked changes
+    // are held until then.
+    detail::Recorder recorder;
+    const PassResult pass = detail::runPass(source, detected, &recorder);
+    if (!pass.ok)
+        return failed(detail::formatProblem(name, pass.line, pass.problem));
+    if (pass.importsNothing)
+        return {};
+    std::uint64_t line = 0;
+    std::string error;
+    {
+        detail::ApplySink apply(service, utf16 ? Encoding::Utf16 : pass.allUtf8 ? Encoding::Utf8 : Encoding::Windows1252);
+        error = recorder.replay(apply, line);
+    }
+    if (!error.empty())
+        return failed(detail::formatProblem(name, line, error) + rolledBack(service, false, true));
     return {};
 }
 
 }  // namespace
+
+void setFileEndHook(std::function<void()> hook) { fileEndHook() = std::move(hook); }
 
 Result importRegFile(reg::RegistryService& service, const std::string& file) {
     FileSource source(file);
@@ -1035,11 +1269,13 @@ Result importRegBytes(reg::RegistryService& service, std::string_view bytes, con
 }
 
 Result validateRegBytes(std::string_view bytes, const std::string& name) {
-    MemorySource source(bytes);
-    const detail::Detected detected = detail::detectEncoding(source);
+    MemorySource file(bytes);
+    const std::string head = detail::readHead(file);
+    const detail::Detected detected = detail::detectEncoding(head);
     if (!detected.problem.empty())
         return failed(detail::formatProblem(name, 1, detected.problem));
-    const PassResult check = detail::runPass(source, detected, Encoding::Utf8, nullptr);
+    detail::Resumed source(file, head);
+    const PassResult check = detail::runPass(source, detected, nullptr);
     if (!check.ok)
         return failed(detail::formatProblem(name, check.line, check.problem));
     return {};

@@ -7,7 +7,9 @@
 #include "registry/RootKeys.h"
 #include "registry/TextCodec.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -183,8 +185,12 @@ Result resolveTarget(const std::string& keyPath, Target& target) {
     return {};
 }
 
-Result missingKey(const std::string& keyPath) {
-    return {false, "cannot export \"" + printable(keyPath) + "\": the key does not exist"};
+// Only a key the registry says is not there is called missing; a registry that cannot be read
+// says so.
+Result unopened(const std::string& keyPath, LONG error) {
+    if (error == reg::kErrorFileNotFound)
+        return {false, "cannot export \"" + printable(keyPath) + "\": the key does not exist"};
+    return {false, "cannot export \"" + printable(keyPath) + "\": the key cannot be read" + failureText(error)};
 }
 
 class Exporter {
@@ -203,13 +209,13 @@ public:
     }
 
     // Opens the named key; on success `path` holds the stored spelling of its full path.
-    bool open(const Target& target, HKey& key, std::string& path) {
-        if (service_.RegOpenKeyExA(target.root, target.subPath.c_str(), 0, reg::kKeyRead, &key) !=
-            reg::kErrorSuccess)
-            return false;
+    LONG open(const Target& target, HKey& key, std::string& path) {
+        if (const LONG rc = service_.RegOpenKeyExA(target.root, target.subPath.c_str(), 0, reg::kKeyRead, &key);
+            rc != reg::kErrorSuccess)
+            return rc;
         path = target.rootName;
         if (target.subPath.empty())
-            return true;
+            return reg::kErrorSuccess;
         // The stored names are the last pieces of the key's own path; views may answer with
         // their underlying root, so the root is always the one the caller named.
         const std::vector<std::string_view> wanted = reg::keyPathParts(target.subPath);
@@ -223,7 +229,7 @@ public:
             path.push_back('\\');
             path.append(names[i]);
         }
-        return true;
+        return reg::kErrorSuccess;
     }
 
     // Writes the key at `path` and everything below it. The caller keeps `key` and closes it.
@@ -405,27 +411,27 @@ private:
 // Writes the whole export; the targets are resolved beforehand so nothing is written for a bad key.
 Result run(reg::RegistryService& service, const std::string& keyPath, const std::vector<Target>& targets,
            Format format, std::ostream& out) {
-    // One transaction around the whole walk: the file shows the registry at one moment even while
-    // another program writes to it, and the store answers the many small reads far faster. Nothing
-    // is changed, so it is rolled back. Back ends without batches simply read as they go.
+    // One snapshot around the whole walk: the file shows the registry at one moment even while
+    // another program writes to it, the store answers the many small reads far faster, and an
+    // import running meanwhile is not waited for. Back ends without snapshots read as they go.
     struct Snapshot {
         reg::RegistryService& service;
         bool active;
         ~Snapshot() {
             if (active)
-                service.RollbackBatch();
+                service.EndSnapshot();
         }
-    } snapshot{service, service.BeginBatch() == reg::kErrorSuccess};
+    } snapshot{service, service.BeginSnapshot() == reg::kErrorSuccess};
 
     Exporter exporter(service, format, out);
     std::vector<std::pair<HKey, std::string>> opened;
     for (const Target& t : targets) {
         HKey key = 0;
         std::string path;
-        if (!exporter.open(t, key, path)) {
+        if (const LONG rc = exporter.open(t, key, path); rc != reg::kErrorSuccess) {
             for (auto& o : opened)
                 service.RegCloseKey(o.first);
-            return missingKey(keyPath.empty() ? t.rootName : keyPath);
+            return unopened(keyPath.empty() ? t.rootName : keyPath, rc);
         }
         opened.emplace_back(key, std::move(path));
     }
@@ -465,7 +471,49 @@ std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
     return target.parent_path() / ("." + target.filename().string() + suffix);
 }
 
+// ".TARGET.XXXXXXXX.tmp", as temporaryNameBeside makes them.
+bool isTemporaryName(std::string_view name) {
+    constexpr std::string_view kTmp = ".tmp";
+    if (name.size() < 3 + 8 + kTmp.size() || name.front() != '.' || name.substr(name.size() - kTmp.size()) != kTmp)
+        return false;
+    const std::string_view digits = name.substr(name.size() - kTmp.size() - 8, 8);
+    return name[name.size() - kTmp.size() - 9] == '.' &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// An export that was killed leaves its folder behind. The next export to the same folder removes
+// such folders once nothing in them has changed for a minute (an empty one: once it is a minute
+// old), so an export still writing its file beside it keeps its own.
+void removeLeftovers(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto due = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!isTemporaryName(it->path().filename().string()) || !it->is_directory(ec))
+            continue;
+        bool old = !ec, empty = true;
+        for (fs::directory_iterator in(it->path(), ec); old && !ec && in != end; in.increment(ec)) {
+            empty = false;
+            old = in->last_write_time(ec) < due && !ec;
+        }
+        if (old && !ec && empty)
+            old = fs::last_write_time(it->path(), ec) < due && !ec;
+        if (old && !ec)
+            fs::remove_all(it->path(), ec);
+        ec.clear();
+    }
+}
+
 }  // namespace
+
+std::string failureText(LONG error) {
+    const std::string number = "(error " + std::to_string(error) + ")";
+    switch (error) {
+    case reg::kErrorBusy: return ": the registry store is busy, another program is changing it " + number;
+    case reg::kErrorCantOpen: return ": the registry cannot be opened " + number;
+    default: return " " + number;
+    }
+}
 
 Result exportRegistry(reg::RegistryService& service, const std::string& keyPath, Format format,
                       std::ostream& out) {
@@ -485,8 +533,9 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
     // The key is looked up before the file is touched, so a bad key leaves any old file alone.
     for (const Target& t : targets) {
         HKey key = 0;
-        if (service.RegOpenKeyExA(t.root, t.subPath.c_str(), 0, reg::kKeyRead, &key) != reg::kErrorSuccess)
-            return missingKey(keyPath.empty() ? t.rootName : keyPath);
+        if (const LONG rc = service.RegOpenKeyExA(t.root, t.subPath.c_str(), 0, reg::kKeyRead, &key);
+            rc != reg::kErrorSuccess)
+            return unopened(keyPath.empty() ? t.rootName : keyPath, rc);
         service.RegCloseKey(key);
     }
 
@@ -495,6 +544,7 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
     // one thing every system creates only when nothing of that name is there (the C library of
     // the Windows build, msvcrt, ignores fopen's "x" and would open an existing file).
     const std::filesystem::path target(file);
+    removeLeftovers(target.parent_path());
     std::filesystem::path folder;
     std::error_code ec;
     bool created = false;

@@ -285,6 +285,8 @@ public:
     LONG BeginBatch() override { return simple(Op::BeginBatch); }
     LONG CommitBatch() override { return simple(Op::CommitBatch, true); }
     LONG RollbackBatch() override { return simple(Op::RollbackBatch, true); }
+    LONG BeginSnapshot() override { return simple(Op::BeginSnapshot); }
+    LONG EndSnapshot() override { return simple(Op::EndSnapshot); }
 
 private:
     // One level of sub-key names as the helper listed them, and what the index after them answers.

@@ -14,7 +14,7 @@
 
 namespace karvo::reg::pipe {
 
-inline constexpr std::uint32_t kProtocolVersion = 1;
+inline constexpr std::uint32_t kProtocolVersion = 2;
 // Nothing the registry gives out comes near this; a longer message means a broken stream.
 inline constexpr std::uint32_t kMaxMessage = 512u << 20;
 // The largest out-buffer the helper allocates for one call.
@@ -42,6 +42,8 @@ enum class Op : std::uint8_t {
     BeginBatch,
     CommitBatch,
     RollbackBatch,
+    BeginSnapshot,
+    EndSnapshot,
 };
 
 class Writer {

@@ -269,6 +269,8 @@ bool answer(RegistryService& reg, pipe::Reader& r, pipe::Writer& w) {
     case Op::BeginBatch: w.i32(reg.BeginBatch()); break;
     case Op::CommitBatch: w.i32(reg.CommitBatch()); break;
     case Op::RollbackBatch: w.i32(reg.RollbackBatch()); break;
+    case Op::BeginSnapshot: w.i32(reg.BeginSnapshot()); break;
+    case Op::EndSnapshot: w.i32(reg.EndSnapshot()); break;
     default: return false;
     }
     return r.ok() && r.atEnd();

@@ -37,6 +37,7 @@ inline constexpr LONG kErrorInvalidHandle = 6;
 inline constexpr LONG kErrorInvalidData = 13;
 inline constexpr LONG kErrorNotSupported = 50;
 inline constexpr LONG kErrorInvalidParameter = 87;
+inline constexpr LONG kErrorBusy = 170;  // the store: another program holds it for writing
 inline constexpr LONG kErrorMoreData = 234;
 inline constexpr LONG kErrorNoMoreItems = 259;
 inline constexpr LONG kErrorBadKey = 1010;
@@ -136,6 +137,13 @@ public:
     virtual LONG BeginBatch() = 0;
     virtual LONG CommitBatch() = 0;
     virtual LONG RollbackBatch() = 0;
+
+    // ---- reading at one moment -------------------------------------------------------------
+    // Between BeginSnapshot and EndSnapshot every read sees the registry as it was when the
+    // snapshot began, and takes no lock that a program changing the registry meanwhile would
+    // have to wait for. Back ends that cannot do this answer kErrorNotSupported and read as they go.
+    virtual LONG BeginSnapshot() { return kErrorNotSupported; }
+    virtual LONG EndSnapshot() { return kErrorNotSupported; }
 };
 
 // The kernel helpers that come with the registry.

@@ -279,6 +279,8 @@ public:
     LONG BeginBatch() override;
     LONG CommitBatch() override;
     LONG RollbackBatch() override;
+    LONG BeginSnapshot() override;
+    LONG EndSnapshot() override;
 
 private:
     // One change: its own transaction, or a part of the open batch (inside a savepoint when the
@@ -290,20 +292,32 @@ private:
         Change(const Change&) = delete;
         Change& operator=(const Change&) = delete;
         bool started() const { return started_; }
+        // Why it could not start: another program holds the store for writing, or a failure.
+        LONG startError() const { return busy_ ? kErrorBusy : kErrorCantWrite; }
+        // From here on the change takes more than one statement: inside a batch it gets a
+        // savepoint, so a failure part-way undoes it alone. False when that cannot be had.
+        bool several();
         LONG commit();
 
     private:
         SqliteStore& s_;
         bool started_ = false;
+        bool busy_ = false;
         bool savepoint_ = false;
         bool finished_ = false;
     };
 
     bool exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
     bool prepareAll();
+    void finalizeAll();
     bool createSkeleton();
     bool runInitializer();
     bool upgradeValues();
+    // Whether the file holds a store of the current layout that has been filled.
+    bool isComplete();
+    // Finds the roots and the bases of the views; false when one is missing.
+    bool loadRoots();
+    void makeRootHandles();
     void close();
 
     void refreshDataVersion();
@@ -369,6 +383,7 @@ private:
     std::uint64_t removals_ = 0;  // own key deletions and rollbacks
     sqlite3_int64 lastDataVersion_ = -1;
     bool readOpen_ = false;
+    int snapshots_ = 0;  // BeginSnapshot calls not yet ended: the read is kept
     std::chrono::steady_clock::time_point readSince_;
     std::condition_variable_any wake_;  // tells the closer about a new snapshot, or to stop
     bool stopping_ = false;
@@ -418,13 +433,19 @@ SqliteStore::~SqliteStore() {
     close();
 }
 
+void SqliteStore::finalizeAll() {
+    // Cleared as they go: a store that failed to open is closed again when it is destroyed.
+    for (sqlite3_stmt** s : {&sDataVersion_, &sKeyExists_, &sFindChild_, &sInsertKey_, &sChildren_, &sChildIds_,
+                             &sHasChild_, &sDeleteKey_, &sDeleteKeyValues_, &sTreeValues_, &sTreeKeys_, &sParentOf_,
+                             &sValues_, &sGetValue_, &sSetValue_, &sGetSeq_, &sMaxSeq_, &sPutSeq_, &sDeleteValue_,
+                             &sBegin_, &sCommit_, &sRollback_, &sBeginRead_, &sSavepoint_, &sRelease_, &sRollbackTo_}) {
+        sqlite3_finalize(*s);
+        *s = nullptr;
+    }
+}
+
 void SqliteStore::close() {
-    for (sqlite3_stmt* s : {sDataVersion_, sKeyExists_, sFindChild_, sInsertKey_, sChildren_, sChildIds_,
-                            sHasChild_, sDeleteKey_, sDeleteKeyValues_, sTreeValues_, sTreeKeys_, sParentOf_,
-                            sValues_, sGetValue_, sSetValue_, sGetSeq_, sMaxSeq_, sPutSeq_, sDeleteValue_, sBegin_, sCommit_,
-                            sRollback_, sBeginRead_,
-                            sSavepoint_, sRelease_, sRollbackTo_})
-        sqlite3_finalize(s);
+    finalizeAll();
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -501,6 +522,40 @@ bool SqliteStore::upgradeValues() {
     return current || exec(kUpgradeValues);
 }
 
+bool SqliteStore::isComplete() {
+    // The tables as they are now, and the mark the initializer leaves.
+    const std::pair<const char*, bool> probes[] = {{"SELECT seq FROM vals LIMIT 0", false},
+                                                   {"SELECT id, parent, name, uname FROM keys LIMIT 0", false},
+                                                   {"SELECT 1 FROM meta WHERE name = 'initialized'", true}};
+    for (const auto& [sql, needsRow] : probes) {
+        sqlite3_stmt* probe = nullptr;
+        bool found = sqlite3_prepare_v2(db_, sql, -1, &probe, nullptr) == SQLITE_OK;
+        if (found && needsRow)
+            found = sqlite3_step(probe) == SQLITE_ROW;
+        sqlite3_finalize(probe);
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+bool SqliteStore::loadRoots() {
+    for (const RootInfo& r : kRoots) {
+        sqlite3_int64 id = 0;
+        if (walk(r.realRoot, splitKeyPath(r.basePath), id) != kErrorSuccess)
+            return false;
+        rootBase_[r.handle] = id;
+        for (sqlite3_int64 cur = id; cur != 0;) {
+            protected_.insert(cur);
+            if (cur != id)
+                baseAncestors_.insert(cur);
+            Query q(sParentOf_);
+            cur = q.bind(1, cur).step() == SQLITE_ROW ? q.integer(0) : 0;
+        }
+    }
+    return true;
+}
+
 bool SqliteStore::runInitializer() {
     NewStoreInitializer init = detail::newStoreInitializer();
     if (init) {
@@ -560,45 +615,35 @@ void SqliteStore::open() {
     // A large batch (an import) keeps its pages in memory instead of spilling them to the log
     // again and again; the memory is taken only as the batch grows.
     exec("PRAGMA cache_size=-32768");
+    exec("PRAGMA temp_store=MEMORY");  // the small journals of savepoints: no temporary files
     exec("PRAGMA journal_size_limit=67108864");  // the log shrinks back after a large import
-    if (!exec("PRAGMA synchronous=NORMAL") || !exec("BEGIN IMMEDIATE")) {
+    if (!exec("PRAGMA synchronous=NORMAL")) {
+        close();
+        return;
+    }
+    // A store that is complete is only read here: another program may be writing to it (an
+    // import), and nothing that only reads may wait for that.
+    if (exec("BEGIN")) {
+        const bool complete = isComplete() && prepareAll() && loadRoots();
+        exec("COMMIT");
+        if (complete) {
+            makeRootHandles();
+            return;
+        }
+        finalizeAll();
+        protected_.clear();
+        baseAncestors_.clear();
+    }
+    if (!exec("BEGIN IMMEDIATE")) {
         close();
         return;
     }
     // Under the write lock: only one process creates the schema and fills a new store.
-    bool ok = upgradeValues() && exec(kSchema) && prepareAll() && createSkeleton();
-    bool initialized = false;
-    if (ok) {
-        sqlite3_stmt* s = nullptr;
-        ok = sqlite3_prepare_v2(db_, "SELECT 1 FROM meta WHERE name = 'initialized'", -1, &s, nullptr) == SQLITE_OK;
-        initialized = ok && sqlite3_step(s) == SQLITE_ROW;
-        sqlite3_finalize(s);
-    }
-    if (ok) {
-        for (const RootInfo& r : kRoots) {
-            sqlite3_int64 id = 0;
-            ok = ok && walk(r.realRoot, splitKeyPath(r.basePath), id) == kErrorSuccess;
-            rootBase_[r.handle] = id;
-            for (sqlite3_int64 cur = id; ok && cur != 0;) {
-                protected_.insert(cur);
-                if (cur != id)
-                    baseAncestors_.insert(cur);
-                Query q(sParentOf_);
-                cur = q.bind(1, cur).step() == SQLITE_ROW ? q.integer(0) : 0;
-            }
-        }
-    }
+    bool ok = upgradeValues() && exec(kSchema) && prepareAll() && createSkeleton() && loadRoots();
     if (ok) {
         // The roots work from here on, so the initializer can use them.
-        ready_ = true;
-        for (const RootInfo& r : kRoots) {
-            KeyHandle k;
-            k.keyId = rootBase_[r.handle];
-            k.root = r.handle;
-            k.access = 0x3F;
-            handles_.emplace(r.handle, std::move(k));
-        }
-        if (!initialized)
+        makeRootHandles();
+        if (!isComplete())
             ok = runInitializer();
     }
     if (!ok || !saveSeq() || !exec("COMMIT")) {
@@ -606,6 +651,17 @@ void SqliteStore::open() {
         handles_.clear();
         close();
         return;
+    }
+}
+
+void SqliteStore::makeRootHandles() {
+    ready_ = true;
+    for (const RootInfo& r : kRoots) {
+        KeyHandle k;
+        k.keyId = rootBase_[r.handle];
+        k.root = r.handle;
+        k.access = 0x3F;
+        handles_.emplace(r.handle, std::move(k));
     }
 }
 
@@ -670,7 +726,7 @@ void SqliteStore::freshRead() {
     if (batchDepth_ > 0 || (!readOpen_ && !sqlite3_get_autocommit(db_)))
         return;  // a write transaction is open: its reads are current
     const auto now = std::chrono::steady_clock::now();
-    if (readOpen_ && now - readSince_ < kSnapshotLife)
+    if (readOpen_ && (snapshots_ > 0 || now - readSince_ < kSnapshotLife))
         return;
     endRead();
     {
@@ -697,7 +753,7 @@ void SqliteStore::endRead() {
 void SqliteStore::closeIdleReads() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        if (!readOpen_) {
+        if (!readOpen_ || snapshots_ > 0) {
             wake_.wait(lock);
             continue;
         }
@@ -857,18 +913,22 @@ void SqliteStore::noteFailure() {
 
 SqliteStore::Change::Change(SqliteStore& s, bool severalStatements) : s_(s) {
     if (s_.batchDepth_ > 0) {
-        savepoint_ = severalStatements;
-        if (savepoint_) {
-            Query q(s_.sSavepoint_);
-            started_ = q.done();
-        } else {
-            started_ = true;
-        }
+        started_ = !severalStatements || several();
     } else {
         s_.endRead();
         Query q(s_.sBegin_);
-        started_ = q.done();
+        const int rc = q.step();
+        started_ = rc == SQLITE_DONE;
+        busy_ = rc == SQLITE_BUSY;
     }
+}
+
+bool SqliteStore::Change::several() {
+    if (s_.batchDepth_ == 0 || savepoint_)
+        return true;
+    Query q(s_.sSavepoint_);
+    savepoint_ = q.done();
+    return savepoint_;
 }
 
 LONG SqliteStore::Change::commit() {
@@ -951,9 +1011,10 @@ LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const 
     const auto parts = splitKeyPath(cleanName(lpSubKey));
     if ((err = checkParts(parts)) != kErrorSuccess)
         return err;
-    Change change(*this, true);
+    // Most keys are made below one that exists: a single insert, with no savepoint to pay for.
+    Change change(*this, false);
     if (!change.started())
-        return kErrorCantWrite;
+        return change.startError();
     KeyHandle* base = live(hKey, err, true);
     if (!base)
         return err;
@@ -962,14 +1023,17 @@ LONG SqliteStore::RegCreateKeyExA(HKey hKey, const char* lpSubKey, DWORD, const 
     const bool mayCreate = (base->access & kKeyCreateSubKey) != 0;
     sqlite3_int64 id = baseId;
     bool created = false;
-    for (const std::string& part : parts) {
-        const Lookup found = findChild(id, part, id);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string& part = parts[i];
+        const Lookup found = created ? Lookup::missing : findChild(id, part, id);
         if (found == Lookup::found)
             continue;
         if (found == Lookup::failed)
             return kErrorCantRead;
         if (!mayCreate)
             return kErrorAccessDenied;
+        if (!created && i + 1 < parts.size() && !change.several())
+            return kErrorCantWrite;
         Query q(sInsertKey_);
         const std::string upper = foldName(part);
         if (!q.bind(1, id).bind(2, part).bind(3, upper).done())
@@ -1021,7 +1085,7 @@ LONG SqliteStore::RegDeleteKeyA(HKey hKey, const char* lpSubKey) {
         return err;
     Change change(*this, true);
     if (!change.started())
-        return kErrorCantWrite;
+        return change.startError();
     KeyHandle* base = live(hKey, err, true);
     if (!base)
         return err;
@@ -1061,7 +1125,7 @@ LONG SqliteStore::DeleteTree(HKey hKey, const char* lpSubKey) {
         return err;
     Change change(*this, true);
     if (!change.started())
-        return kErrorCantWrite;
+        return change.startError();
     KeyHandle* base = live(hKey, err, true);
     if (!base)
         return err;
@@ -1217,7 +1281,7 @@ LONG SqliteStore::setValue(HKey hKey, const std::string& rawName, DWORD type, co
         return kErrorAccessDenied;
     Change change(*this, false);
     if (!change.started())
-        return kErrorCantWrite;
+        return change.startError();
     LONG err = kErrorSuccess;
     KeyHandle* k = live(hKey, err, true);
     if (!k)
@@ -1303,7 +1367,7 @@ LONG SqliteStore::RegDeleteValueA(HKey hKey, const char* lpValueName) {
         return kErrorAccessDenied;
     Change change(*this, false);
     if (!change.started())
-        return kErrorCantWrite;
+        return change.startError();
     LONG err = kErrorSuccess;
     KeyHandle* k = live(hKey, err, true);
     if (!k)
@@ -1367,8 +1431,8 @@ LONG SqliteStore::BeginBatch() {
     if (batchDepth_ == 0) {
         endRead();
         Query q(sBegin_);
-        if (!q.done())
-            return kErrorCantWrite;
+        if (const int rc = q.step(); rc != SQLITE_DONE)
+            return rc == SQLITE_BUSY ? kErrorBusy : kErrorCantWrite;
         batchLost_ = false;
         seqLoaded_ = seqDirty_ = false;
         refreshDataVersion();  // what others committed before the batch began
@@ -1436,6 +1500,29 @@ LONG SqliteStore::RollbackBatch() {
         if (!k.dead && keyLookup(k.keyId) == Lookup::missing)
             k.dead = true;
     return ok ? kErrorSuccess : kErrorCantWrite;
+}
+
+LONG SqliteStore::BeginSnapshot() {
+    std::lock_guard lock(mutex_);
+    if (!ready_)
+        return kErrorCantOpen;
+    if (snapshots_ == 0 && batchDepth_ == 0) {
+        endRead();
+        freshRead();
+        if (!readOpen_)
+            return kErrorCantRead;
+    }
+    ++snapshots_;
+    return kErrorSuccess;
+}
+
+LONG SqliteStore::EndSnapshot() {
+    std::lock_guard lock(mutex_);
+    if (snapshots_ == 0)
+        return kErrorInvalidParameter;
+    if (--snapshots_ == 0)
+        endRead();
+    return kErrorSuccess;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "regfile_support.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace karvo::regfile::test {
@@ -156,6 +157,21 @@ TEST_F(RegTest, AFailedExportWritesNothingAndLeavesTheOldFileASuccessfulOneRepla
     EXPECT_NE(broken.message.find("b Broken"), std::string::npos) << broken.message;
     EXPECT_EQ(old, readFile(out));
     EXPECT_EQ(1, filesInOut());
+    // What killed exports left: the next export there removes our own once a minute old.
+    const std::tuple<std::string, int, bool> leftovers[] = {  // name ("/": a folder with a file), minutes old, kept
+        {".out.reg.0badc0de.tmp/", 2, false}, {".other.reg.12345678.tmp/", 2, false}, {".now.reg.12345678.tmp/", 0, true},
+        {".x.1234567.tmp/", 2, true}, {".x.1234567g.tmp/", 2, true}, {"x.reg.12345678.tmp/", 2, true}, {".f.abcdef01.tmp", 2, true}};
+    for (const auto& [name, minutes, kept] : leftovers) {
+        const bool folder = name.back() == '/';
+        const fs::path p = out.parent_path() / name.substr(0, name.size() - folder);
+        if (folder)
+            fs::create_directory(p);
+        writeFile(folder ? p / "x" : p, "x");
+        fs::last_write_time(folder ? p / "x" : p, fs::file_time_type::clock::now() - std::chrono::minutes(minutes));
+    }
+    ASSERT_TRUE(exportRegFile(store(), out.string(), kK + "\\Gone", Format::Unicode5).ok);
+    for (const auto& [name, minutes, kept] : leftovers)
+        EXPECT_EQ(fs::exists(out.parent_path() / name), kept) << name;
 }
 
 TEST_F(RegTest, DefaultRegistryFillsEveryNewStoreMachineFirstThenUsers) {

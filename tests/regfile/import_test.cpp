@@ -106,11 +106,13 @@ TEST_F(RegTest, KeysAreFoundLetterCaseIgnoredKeepTheirSpellingAndGoWithTheirSubt
     touch(kK);
     ASSERT_TRUE(import(regFile({kHeader5, "[" + otherCase(kK) + "\\Subkey3a\\Deep]", "\"v\"=\"1\"",
                                 "[" + kK + "\\Subkey1c ]", "[" + kK + "\\Subkey1d\t]", "[" + kK + "\\\\Doubled\\\\Slash\\]",
+                                "[" + kK + "\\Trailing]junk",
                                 "[HKEY_CURRENT_USER]", "\"AtRoot\"=dword:2"},
                                true))
                     .ok);
     EXPECT_TRUE(value(kK + "\\SUBKEY3A\\deep", "v").has_value());
-    for (const char* key : {"\\Subkey1c ", "\\Subkey1d\t", "\\Doubled\\Slash"})  // blanks kept, doubled "\\" not
+    // Blanks kept, doubled "\\" not, text after the "]" ignored.
+    for (const char* key : {"\\Subkey1c ", "\\Subkey1d\t", "\\Doubled\\Slash", "\\Trailing"})
         EXPECT_TRUE(exists(kK + key)) << key;
     EXPECT_FALSE(exists(kK + "\\Subkey1c"));
     EXPECT_TRUE(value("HKEY_CURRENT_USER", "AtRoot").has_value());
@@ -137,6 +139,19 @@ TEST_F(RegTest, EightBitTextIsUtf8UnlessItIsNotThenWindows1252) {
         EXPECT_EQ(data(kK + "\\caf\xC3\xA9", "n\xC3\xA9"), wz("\xC3\xA9"));
         EXPECT_NE(readable(exported(kK)).find("\\caf\xC3\xA9]"), std::string::npos);  // stored so, not re-encoded
     }
+    // Text read as UTF-8 turns out to be Windows-1252 at a later line: so does the whole file.
+    freshStore();
+    ASSERT_TRUE(import(ansiFile({"REGEDIT4", "[" + kK + "\\caf\xC3\xA9]", "\"n\"=\"x\"", "[" + kK + "]", "\"w\"=\"\xE9\""})).ok);
+    EXPECT_EQ(std::pair(data(kK + "\\caf\xC3\x83\xC2\xA9", "n"), data(kK, "w")), std::pair(wz("x"), wz("\xC3\xA9")));
+    // The file is read once: rewritten after that (with bytes that are not UTF-8), what was read
+    // and checked is what goes in.
+    const std::string once = (dir / "once.reg").string();
+    writeFile(once, ansiFile({"REGEDIT4", "[" + kK + "]", "\"v\"=\"caf\xC3\xA9\""}));
+    setFileEndHook([&] { writeFile(once, ansiFile({"REGEDIT4", "[" + kK + "]", "\"v\"=\"caf\xE9\xE9\""})); });
+    const Result r = importRegFile(store(), once);
+    setFileEndHook(nullptr);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(data(kK, "v"), wz("caf\xC3\xA9"));
     // An unpaired surrogate in UTF-16 string data survives unit for unit.
     ASSERT_TRUE(import(regFile({kHeader5, "[" + kK + "]"}, true) + w("\"s\"=\"a") + bytes({0, 0xD8}) + w("b\"\r\n")).ok);
     EXPECT_EQ(hexOf(data(kK, "s")), "6100" "00d8" "6200" "0000");
@@ -182,7 +197,7 @@ const std::vector<std::string>& badLines() {
         // value deletions that Windows ignores, and lines of no kind
         R"("Before"=-"Test")", R"("Before"=- #comment)", "HKEY_CURRENT_USER\\Software]",
         // key lines
-        "[" + K + "\\No_Closing_Bracket", "[ " + K + "]", "[-\t" + K + "\\Subkey2a]", "[" + K + "] trailing",
+        "[" + K + "\\No_Closing_Bracket", "[ " + K + "]", "[-\t" + K + "\\Subkey2a]",
         "[HKCU\\Software]", "[-HKEY_CURRENT_USER]", "[-HKEY_CURRENT_USER\\]", "[-HKEY_NOWHERE\\Software]", "[]",
         "[" + K + "\\" + std::string(256, 'n') + "]", "[" + K + "\\" + std::string(256, '\x80') + "]",
         "\"" + std::string(16384, 'v') + "\"=\"x\"",

@@ -1,9 +1,11 @@
 // The regedit program itself, started the way the backup commands start it.
 #include "regfile_support.h"
 
+#include <sqlite3.h>
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 
 namespace karvo::regfile::test {
 namespace {
@@ -60,6 +62,19 @@ TEST_F(ProgramTest, ExportsAndImportsHoweverTheArgumentsArriveFailuresSayWhyOnOn
         EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "new.reg") || std::filesystem::exists(dir / "a.reg"));
+}
+
+TEST_F(ProgramTest, WhileAnotherProgramWritesTheStoreIsReadAtOnceAndOnlyAWriteSaysItIsBusy) {
+    ASSERT_EQ(0, regedit({"/e", "before.reg", "HKEY_CURRENT_USER\\Control Panel"})) << out;
+    sqlite3* writer = nullptr;  // an import under way elsewhere
+    ASSERT_EQ(sqlite3_open(storePath().c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; DELETE FROM vals", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(0, regedit({"/e", "during.reg", "HKEY_CURRENT_USER\\Control Panel"})) << out;
+    EXPECT_EQ(file("before.reg"), file("during.reg"));
+    writeFile(dir / "a.reg", ansiFile({"REGEDIT4", "[HKEY_CURRENT_USER\\Software\\Karvo Test]"}));
+    EXPECT_EQ(1, regedit({"/s", "a.reg"}));  // after the store's wait for the writer
+    EXPECT_NE(out.find("a.reg: cannot start the change of the registry: the registry store is busy"), std::string::npos) << out;
+    sqlite3_close(writer);
 }
 
 }  // namespace

@@ -186,7 +186,10 @@ TEST(StoreCreation, NewStoreIsFilledOnceEvenWhenProcessesRaceAnOlderOneKeepsItsV
 TEST(StoreCreation, UnusableStoreFailsEveryCall) {
     TempDir dir;
     writeFile(dir / "garbage.db", std::string(4096, 'x'));
-    for (const std::string& file : {dir.str(), (dir / "garbage.db").string(), (dir / "no\\dir/x/y.db").string()}) {
+    const std::string refusing = (dir / "refusing.db").string();  // fails when it is filled, its statements made
+    sql(refusing, "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL, name TEXT NOT NULL, uname"
+        " TEXT NOT NULL); CREATE TRIGGER refuse BEFORE INSERT ON keys BEGIN SELECT RAISE(ABORT, 'no'); END;");
+    for (const std::string& file : {dir.str(), (dir / "garbage.db").string(), (dir / "no\\dir/x/y.db").string(), refusing}) {
         auto s = openStore(file);
         HKey h = 0;
         std::string name;  // every call fails, none crashes
@@ -203,7 +206,7 @@ TEST(HelperRegistry, AHelperThatCannotServeFailsEveryCallAndSaysSoOnce) {
     TempDir dir;
     std::vector<std::string> said;
     setRegistryFailureHandler([&](const std::string& m) { said.push_back(m); });
-    const std::string marker = (dir / "started").string(), hello = "\\10\\0\\0\\0\\0\\0\\0\\0\\1\\0\\0\\0";  // result, version 1
+    const std::string marker = (dir / "started").string(), hello = "\\10\\0\\0\\0\\0\\0\\0\\0\\2\\0\\0\\0";  // result, version 2
     const auto answers = [&](const std::string& reply, const char* then = "") {  // answers the hello with reply
         return std::vector<std::string>{"/bin/sh", "-c", ": > \"$0\"; head -c 5 >/dev/null; printf '" + reply + "'" + then, marker};
     };
@@ -250,8 +253,8 @@ TEST(HelperRegistry, TheServerStopsAtARequestItCannotRead) {
     const std::string one("\1\0\0\0", 4);  // a message of one byte: the operation alone
     EXPECT_EQ(serve(""), std::make_pair(0, 0L));
     EXPECT_EQ(serve(one + '\1'), std::make_pair(0, 12L));  // hello: length, result and version
-    for (char op = 2; op < 25; ++op) {  // every other operation needs arguments, but the batch calls
-        const bool batch = op >= 18 && op <= 20;
+    for (char op = 2; op < 25; ++op) {  // every other operation needs arguments, but the batch and snapshot calls
+        const bool batch = op >= 18 && op <= 22;
         EXPECT_EQ(serve(one + op), std::make_pair(batch ? 0 : 1, batch ? 8L : 0L)) << int(op);
     }
     for (const std::string& broken : {std::string("\0\0\0\0", 4), std::string("\1\0", 2), one, one + '\0'})

@@ -610,6 +610,7 @@ std::string errorText(LONG error) {
     case reg::kErrorInvalidHandle: return "The handle is invalid.";
     case reg::kErrorInvalidData: return "The data is invalid.";
     case reg::kErrorNotSupported: return "The request is not supported.";
+    case reg::kErrorBusy: return "The requested resource is in use.";
     case reg::kErrorInvalidParameter: return "The parameter is incorrect.";
     case reg::kErrorMoreData: return "More data is available.";
     case reg::kErrorNoMoreItems: return "No more data is available.";
