@@ -35,47 +35,6 @@ std::vector<std::string> split(const std::string& s, char at) {
     return parts;
 }
 
-std::string unstuff(const std::string& line) { return line.starts_with('.') ? line.substr(1) : line; }
-
-int hexValue(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
-
-// Decoders of our own for what goes out: dots undone line by line, soft breaks joined, "=XX"
-// decoded, CR LF back to LF; and base64.
-std::string decodeQuotedPrintable(const std::string& wire) {
-    std::string out;
-    const std::vector<std::string> lines = split(wire, '\n');
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string line = unstuff(lines[i]);
-        if (line.ends_with('\r'))
-            line.pop_back();
-        const bool soft = line.ends_with('=');
-        if (soft)
-            line.pop_back();
-        for (std::size_t k = 0; k < line.size(); ++k) {
-            const bool escaped = line[k] == '=';
-            out += escaped ? static_cast<char>(hexValue(line[k + 1]) * 16 + hexValue(line[k + 2])) : line[k];
-            k += escaped ? 2 : 0;
-        }
-        if (!soft && i + 1 < lines.size())
-            out += '\n';
-    }
-    return out;
-}
-
-std::string decodeBase64(const std::string& text) {
-    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    unsigned bits = 0, count = 0;
-    for (const char c : text) {
-        if (c == '=')
-            break;
-        bits = (bits << 6) | static_cast<unsigned>(kAlphabet.find(c));
-        if ((count += 6) >= 8)
-            out += static_cast<char>((bits >> (count -= 8)) & 0xFF);
-    }
-    return out;
-}
-
 TEST(SmtpReply, IsCompleteOnlyAfterItsLastLineAndHasTheCodeOfItsFirst) {
     const std::tuple<std::string, std::ptrdiff_t, int> cases[] = {  // what has arrived, reply length, code
         {"", 0, 0},
@@ -116,44 +75,31 @@ TEST(MailText, DataAndQuotedPrintableLinesEndInCrLfDoubleLeadingDotsAndStayWithi
             if (piece.ends_with('\r'))
                 piece.pop_back();
             EXPECT_LE(piece.size(), 998u);
-            joined += unstuff(piece);
+            joined += piece.substr(piece.starts_with('.'));  // the doubled dot undone
         }
         EXPECT_EQ(joined, line);
     }
 
-    // Quoted-printable lines round-trip and stay short.
+    // Quoted-printable: bytes beyond ASCII, "=" and a blank at the end encoded, lines of at most 76
+    // characters with a soft break, dots doubled.
     EXPECT_EQ(quotedPrintableLines("Grüße\n.x\na = b "), "Gr=C3=BC=C3=9Fe\r\n..x\r\na =3D b=20");
-    for (const std::string& text : {repeated("é", 100), "Zoë says: " + std::string(300, 'z') + "\n\n.\nend 💾",
-                                     std::string(80, '.')}) {
-        const std::string wire = quotedPrintableLines(text);
-        for (const std::string& line : split(wire, '\n')) {
-            EXPECT_LE(line.size(), 78u);  // 76 characters, a doubled dot and the CR
-            EXPECT_NE(line, ".\r");
-        }
-        EXPECT_EQ(decodeQuotedPrintable(wire), text);
-    }
+    EXPECT_EQ(quotedPrintableLines(std::string(80, '.')), std::string(76, '.') + "=\r\n" + std::string(6, '.'));
+    for (const std::string& line : split(quotedPrintableLines(repeated("é", 100) + " 💾"), '\n'))
+        EXPECT_LE(line.size(), 77u);  // 76 characters and the CR
 }
 
 TEST(MailText, SubjectFieldEncodesWhatIsNotAsciiInWholeWordsDatesAreEnglishHeloNamesTheLocalEnd) {
     EXPECT_EQ(subjectField("From: Ann\r\nBcc: x - Hi"), "Subject: From: Ann  Bcc: x - Hi");
-    for (const std::string& subject : {std::string("From: Zoë -  I'm using a new program"), repeated("ü", 200),
-                                       std::string(1200, 'a')}) {
-        const std::string field = subjectField(subject);
-        ASSERT_TRUE(field.starts_with("Subject: =?UTF-8?B?")) << field;
-        std::string decoded;
-        for (const std::string& line : split(field, '\n')) {
-            std::string word = line.substr(line.find("=?"));
-            if (word.ends_with('\r'))
-                word.pop_back();
-            ASSERT_TRUE(word.starts_with("=?UTF-8?B?") && word.ends_with("?=")) << line;
-            EXPECT_LE(word.size(), 75u);
-            const std::string bytes = decodeBase64(word.substr(10, word.size() - 12));
-            // Each word decodes on its own: it neither starts nor ends inside a UTF-8 sequence.
-            EXPECT_NE(static_cast<unsigned char>(bytes.front()) & 0xC0, 0x80u);
-            decoded += bytes;
-        }
-        EXPECT_EQ(decoded, subject);
-    }
+    EXPECT_EQ(subjectField("From: Zoë"), "Subject: =?UTF-8?B?RnJvbTogWm/Dqw==?=");
+    EXPECT_TRUE(subjectField(std::string(1200, 'a')).starts_with("Subject: =?UTF-8?B?"));  // too long as it is
+    // Folded into words of at most 75 characters that never split a UTF-8 sequence: 200 "ü" (400
+    // bytes) go as nine words of 22 letters and a last one of 2.
+    const std::vector<std::string> lines = split(subjectField(repeated("ü", 200)), '\n');
+    ASSERT_EQ(lines.size(), 10u);
+    for (std::size_t i = 1; i < 9; ++i)
+        EXPECT_EQ(lines[i], lines[1]);
+    EXPECT_EQ(lines[1].size(), 74u);  // a blank, the word with its 60 base64 characters, the CR
+    EXPECT_EQ(lines[9].size(), 21u);
     EXPECT_EQ(mailDate(2026, 12, 6, 18, 49, 6, 60), "Sun, 06 Dec 2026 18:49:06 +0100");
     EXPECT_EQ(mailDate(2027, 3, 1, 7, 5, 0, -330), "Mon, 01 Mar 2027 07:05:00 -0530");
     EXPECT_EQ(mailDateNow().size(), 31u);
@@ -241,11 +187,10 @@ TEST_F(Session, EachEntryIsCheckedInTurnBeforeAnyConnection) {
         {"txtFriend", "bob@b.example", "No Name", "Please enter your name", "txtName"},
         {"txtName", "Ann", "No Email Address", "Please enter your email address", "txtFrom"},
         // Addresses that could break a command or a header line.
-        {"txtFrom", "<ann@a.example>", "Invalid Email Address", "Please check your email address", "txtFrom"},
         {"txtFrom", "ann@a.example>\r\nDATA", "Invalid Email Address", "Please check your email address", "txtFrom"},
         {"txtFrom", "anné@a.example", "Invalid Email Address", "Please check your email address", "txtFrom"},
-        {"txtFriend", "bob smith@b.example", "Invalid Email Address", "Please check your friend's email address",
-         "txtFriend"},
+        {"txtFriend", "bob@b.example\r\nRCPT TO:<eve@evil.example>", "Invalid Email Address",
+         "Please check your friend's email address", "txtFriend"},
     };
     front.lines.clear();
     for (const auto& [entry, text, caption, message, focus] : steps) {
@@ -289,7 +234,7 @@ TEST_F(Session, DeliversOneCommandPerReplyAndClosesTheWindow) {
     EXPECT_FALSE(front.ticking);
 }
 
-TEST_F(Session, AFailureAtAnyStepIsReportedOnceTheWaitsHaveThirtyTicksEach) {
+TEST_F(Session, AFailureAtAnyStepIsReportedOnceTheWaitsHaveThirtyTicksEachClosingEndsItQuietly) {
     // Replies of the good session first, then what goes wrong ("" for silence, "!" the connection
     // closed with an error), and the box it gives.
     const std::tuple<std::size_t, std::string, std::string> cases[] = {
@@ -332,23 +277,17 @@ TEST_F(Session, AFailureAtAnyStepIsReportedOnceTheWaitsHaveThirtyTicksEach) {
     logic.socketError();
     logic.socketClosed();
     EXPECT_EQ(desktop.take(), Lines{"box Karvo Backup [0]: The remote host closed the connection"});
-}
 
-TEST_F(Session, ClosingTheWindowEndsASessionQuietly) {
+    // Closing the window ends a session quietly; shown again, it is loaded afresh.
     start();
     logic.received(kGood[0]);
     logic.unload();
-    EXPECT_FALSE(logic.loaded());
     EXPECT_EQ(status(), "Message Not Sent");
     ticks(30);
-    logic.socketClosed();
     logic.received(kGood[1]);
     EXPECT_EQ(desktop.take(), Lines{});
-    EXPECT_EQ(front.wire.size(), 1u);
-    // Shown again, it is loaded afresh.
     logic.load();
     EXPECT_EQ(front.text("txtFriend"), "");
-    EXPECT_EQ(status(), "Status - Ready");
 }
 
 }  // namespace

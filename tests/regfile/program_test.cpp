@@ -1,6 +1,9 @@
 // The regedit program itself, started the way the backup commands start it.
 #include "regfile_support.h"
 
+#include "backup/Backups.h"
+#include "platform/CommandLine.h"
+
 #include <sqlite3.h>
 #include <sys/wait.h>
 
@@ -75,6 +78,20 @@ TEST_F(ProgramTest, WhileAnotherProgramWritesTheStoreIsReadAtOnceAndOnlyAWriteSa
     EXPECT_EQ(1, regedit({"/s", "a.reg"}));  // after the store's wait for the writer
     EXPECT_NE(out.find("a.reg: cannot start the change of the registry: the registry store is busy"), std::string::npos) << out;
     sqlite3_close(writer);
+}
+
+TEST_F(ProgramTest, KeyNamesWithQuotesReachTheEditorWholeThroughTheBackupsCommandLine) {
+    // Each key beside the sibling that a wrongly split command line would name instead.
+    const std::string area = "HKEY_CURRENT_USER\\Software\\Karvo Test\\";
+    for (const auto& [name, sibling] : {std::pair<std::string, std::string>{"a\"b", "ab"}, {"q\"uote", "quote"},
+                                        {"\"lead", "lead"}, {"end\"", "end"}, {"x \"y\" z", "x y z"}}) {
+        touch(area + sibling);
+        touch(area + name);
+        const std::string line = backup::exportCommandLine("C:\\WINDOWS", "k", "_HKCU", area + name);
+        const std::vector<std::string> args = platform::splitArguments(line);  // as the launcher splits it
+        ASSERT_EQ(0, regedit({args.begin() + 1, args.end()})) << line << out;
+        EXPECT_EQ(readable(file("k_HKCU.reg")).find("\r\n\r\n[" + area + name + "]\r\n"), 5 + kHeader5.size()) << line;
+    }
 }
 
 }  // namespace

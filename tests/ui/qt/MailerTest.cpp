@@ -7,14 +7,12 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimeZone>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -54,8 +52,6 @@ public:
 
     QList<QByteArray> commands;  // command lines received, without their line end
     QByteArray message;          // what came between the DATA reply and the end marker
-    // Called with each command, and with "<message>", before the server answers.
-    std::function<void(const QByteArray&)> onReceived;
     bool clientGone = false;
     int pauseMs = 0;  // before each reply
 
@@ -69,8 +65,6 @@ private:
                 message = got + "\r\n";
             else
                 commands << got;
-            if (onReceived)
-                onReceived(inData_ ? QByteArray("<message>") : got);
             inData_ = !inData_ && got == "DATA" && script_.value(next_).value(0).startsWith("354");
         }
     }
@@ -95,17 +89,6 @@ private:
     QByteArray inbox_;
     bool inData_ = false;
 };
-
-QByteArray unstuff(const QByteArray& line) { return line.startsWith('.') ? line.mid(1) : line; }
-
-// A decoder of our own for a quoted-printable body as sent: dots undone line by line, soft
-// breaks joined, "=XX" decoded, CR LF back to LF.
-QByteArray decodeQuotedPrintable(const QByteArray& wire) {
-    QByteArrayList lines = wire.split('\n');
-    for (QByteArray& line : lines)
-        line = unstuff(line);
-    return QByteArray::fromPercentEncoding(lines.join('\n').replace("=\r\n", "").replace("\r\n", "\n"), '=');
-}
 
 // A loopback port that nothing listens on.
 quint16 closedPort() {
@@ -171,7 +154,7 @@ const QString kTimedOut = "Could not connect to host!     \r\nPlease try again l
 
 using TellAFriendForm = MailerFixture;
 
-TEST_F(TellAFriendForm, OpensAtAFixedSizeAndChecksEachEntryInTurnBeforeAnyConnection) {
+TEST_F(TellAFriendForm, OpensAtAFixedSizeAndStopsAtAMissingEntryBeforeAnyConnection) {
     EXPECT_EQ(form->windowTitle(), "Tell a Friend About Karvo Backup");
     EXPECT_EQ(items(control<QComboBox>("cboSubject")),
               QStringList({" I Highly Recommend It!", " I Thought You'd Want To See This", " I'm using a new program",
@@ -188,25 +171,11 @@ TEST_F(TellAFriendForm, OpensAtAFixedSizeAndChecksEachEntryInTurnBeforeAnyConnec
     EXPECT_EQ(tabWalk(8), QStringList({"txtFriendsName", "txtFriend", "txtName", "txtFrom", "cboSubject",
                                        "txtComments", "cmdSend", "cmdExit"}));
 
-    // The checks themselves are the logic's; here a box comes up and the focus goes where it says,
-    // before any connection.
-    const std::tuple<const char*, QString, QString, QString, const char*> steps[] = {
-        {"cboSubject", " I'm using a new program", "No Name", "Please enter your friend's name     ",
-         "txtFriendsName"},
-        {"txtFriendsName", "Bob", "No Email Address", "Please enter your friend's email address     ", "txtFriend"},
-    };
-    for (const auto& [entry, text, caption, message, focus] : steps) {
-        if (std::string_view(entry) == "cboSubject")
-            control<QComboBox>(entry)->setEditText(text);
-        else
-            control(entry)->setText(text);
-        click("cmdSend");
-        EXPECT_EQ(takeBoxes(boxes), Boxes{box(caption, vbInformation, message)});
-        EXPECT_EQ(focusName(), focus) << text.toStdString();
-        EXPECT_EQ(status(), "Status - Ready");
-        EXPECT_TRUE(sendEnabled());
-    }
-    EXPECT_EQ(control("txtFriendsName")->text(), "Bob");  // entries stay as typed
+    // The checks are the logic's; here its box comes up and the focus goes where it says.
+    click("cmdSend");
+    EXPECT_EQ(takeBoxes(boxes), Boxes{box("No Name", vbInformation, "Please enter your friend's name     ")});
+    EXPECT_EQ(focusName(), "txtFriendsName");
+    EXPECT_EQ(status(), "Status - Ready");
 }
 
 class SmtpSession : public MailerFixture {
@@ -220,8 +189,6 @@ protected:
 
 TEST_F(SmtpSession, DeliversTheMessageExactlyAndClosesTheWindow) {
     ScriptedServer server(kGoodScript);
-    QList<QByteArray> seen;  // the status line as each command reaches the server
-    server.onReceived = [&](const QByteArray& what) { seen << what + " / " + status().toUtf8(); };
     fill();
     // Pasted: the line break must not make a header field of the rest.
     control("txtName")->setText("Ann\r\nBcc: eve@evil.example");
@@ -237,10 +204,6 @@ TEST_F(SmtpSession, DeliversTheMessageExactlyAndClosesTheWindow) {
     EXPECT_FALSE(form->isVisible());
     ASSERT_TRUE(waitFor([&] { return server.clientGone; }));
     EXPECT_EQ(server.commands, kCommands + QList<QByteArray>{"QUIT"});
-    QList<QByteArray> expected;
-    for (const QByteArray& command : kCommands)
-        expected << command + " / Receiving Welcome Message";
-    EXPECT_EQ(seen, expected << "<message> / Sending Mail . . ." << "QUIT / Message Sent");
 
     // The date and the id change with every message; the date's own form is checked on its own.
     static const QRegularExpression changing("\r\nDate: [^\r\n]+ [+-]\\d{4}\r\n"
@@ -248,19 +211,13 @@ TEST_F(SmtpSession, DeliversTheMessageExactlyAndClosesTheWindow) {
     QString text = QString::fromLatin1(server.message);
     EXPECT_TRUE(text.contains(changing)) << server.message.toStdString();
     text.replace(changing, "\r\nDate: *\r\nMessage-ID: *\r\n");
-    // The header exactly; of the body its lines as sent: the entries in place, dots doubled, a long
-    // line wrapped at 998 and no line end after the sender's name.
+    // The header exactly, and the entries in the body as typed: the logic's tests check the rest.
     const QString header = "From: <ann@a.example>\r\nTo: bob@b.example\r\n"
                            "Subject: From: Ann  Bcc: eve@evil.example -  I'm using a new program\r\n"
                            "Date: *\r\nMessage-ID: *\r\nX-Mailer: TolvaneTellaFriend\r\nMime-Version: 1.0\r\n"
-                           "Content-Type: text/plain;\tcharset=us-ascii\r\n\r\n";
-    EXPECT_TRUE(text.startsWith(header + "Hi Bob,\r\n\r\nI just wanted to let you know that I'm using Karvo Backup"))
-        << text.toStdString();
-    EXPECT_TRUE(text.contains("recommend it to you.\r\n\r\nFirst\r\n..\r\n..two\r\n" + QString(998, u'x') + "\r\n" +
-                              QString(202, u'x') + "\r\n\r\nIt's easy to download"));
-    EXPECT_TRUE(text.contains("\r\n\r\nKarvo Backup\r\nhttps://www.tolvane.example/karvo-backup/\r\n\r\n"));
-    EXPECT_TRUE(text.endsWith("\r\nhttps://mirror2.tolvane.example/\r\n\r\nHave Fun There!\r\nAnn\r\n"
-                              "Bcc: eve@evil.example\r\n"));
+                           "Content-Type: text/plain;\tcharset=us-ascii\r\n\r\nHi Bob,\r\n";
+    EXPECT_TRUE(text.startsWith(header)) << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\n\r\nFirst\r\n..\r\n..two\r\n" + QString(998, u'x') + "\r\n"));
     EXPECT_EQ(text.count("\r\n"), 33);
     EXPECT_EQ(text.count('\n'), 33);
 }
@@ -355,7 +312,7 @@ TEST_F(SmtpSession, TextBeyondAsciiGoesAsUtf8AndAWindowDeletedOnCloseOutlivesIts
     control("txtFriendsName")->insert("jörn");
     control("txtName")->insert("ë");
     control<QComboBox>("cboSubject")->setEditText("Have a look");  // a typed subject is used as typed
-    control<QPlainTextEdit>("txtComments")->setPlainText("Grüße aus Köln\n.\n€ 5");
+    control<QPlainTextEdit>("txtComments")->setPlainText("Grüße aus Köln");
     form->setAttribute(Qt::WA_DeleteOnClose);  // as the main window keeps it
     QPointer<frmBugReport> window(form.release());
     QTest::mouseClick(child<QPushButton>(window, "cmdSend"), Qt::LeftButton);
@@ -365,12 +322,7 @@ TEST_F(SmtpSession, TextBeyondAsciiGoesAsUtf8AndAWindowDeletedOnCloseOutlivesIts
 
     const QByteArray& raw = server.message;
     EXPECT_TRUE(std::none_of(raw.begin(), raw.end(), [](char c) { return c & 0x80; })) << raw.toStdString();
-    const qsizetype bodyStart = raw.indexOf("\r\n\r\n") + 4;
     EXPECT_TRUE(raw.contains("\r\nSubject: =?UTF-8?B?" + QByteArray("From: Zoë - Have a look").toBase64() + "?=\r\n"));
-    EXPECT_TRUE(raw.left(bodyStart).endsWith("\r\nContent-Type: text/plain;\tcharset=utf-8\r\n"
-                                             "Content-Transfer-Encoding: quoted-printable\r\n\r\n"));
-    const QString body = QString::fromUtf8(decodeQuotedPrintable(raw.mid(bodyStart)));
-    EXPECT_TRUE(body.startsWith("Hi Björn,\n") && body.endsWith("Have Fun There!\nZoë\n") &&
-                body.contains("recommend it to you.\n\nGrüße aus Köln\n.\n€ 5\n\nIt's easy"))
-        << body.toStdString();
+    EXPECT_TRUE(raw.contains("\r\n\r\nHi Bj=C3=B6rn,\r\n") && raw.contains("\r\nGr=C3=BC=C3=9Fe aus K=C3=B6ln\r\n"))
+        << raw.toStdString();
 }
