@@ -2,7 +2,7 @@
 // them, twips on this screen and the walk of the Tab key.
 #pragma once
 
-#include "platform/MsgBox.h"
+#include "ui/qt/MsgBox.h"
 
 #include <QApplication>
 #include <QComboBox>

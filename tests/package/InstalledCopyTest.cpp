@@ -1,6 +1,6 @@
 // Where an installed copy keeps each user's files, and when Help shows the HTML copy.
 #include "platform/GetWin.h"
-#include "platform/ShexIt.h"
+#include "ui/qt/ShexIt.h"
 
 #include "TestSupport.h"
 

@@ -1,5 +1,5 @@
 #include "TestStore.h"
-#include "platform/MsgBox.h"
+#include "ui/qt/MsgBox.h"
 #include "regedit/window/RegistryEditorWindow.h"
 
 #include <QAction>

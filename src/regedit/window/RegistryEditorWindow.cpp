@@ -1,8 +1,8 @@
 #include "RegistryEditorWindow.h"
 
-#include "platform/BusyCursor.h"
+#include "ui/qt/BusyCursor.h"
 #include "platform/GetWin.h"
-#include "platform/MsgBox.h"
+#include "ui/qt/MsgBox.h"
 #include "regfile/DefaultRegistry.h"
 #include "regedit/EditorWindow.h"
 #include "regfile/RegFile.h"

@@ -1,8 +1,8 @@
 #include "ui/qt/QtDesktop.h"
 
-#include "platform/Launcher.h"
-#include "platform/MsgBox.h"
-#include "platform/ShexIt.h"
+#include "ui/qt/Launcher.h"
+#include "ui/qt/MsgBox.h"
+#include "ui/qt/ShexIt.h"
 
 #include <QString>
 #include <QWidget>

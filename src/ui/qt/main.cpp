@@ -1,7 +1,7 @@
 // karvo: backs up and restores single registry keys.
 #include "ui/qt/frmRegEdit.h"
 #include "platform/GetWin.h"
-#include "platform/MsgBox.h"
+#include "ui/qt/MsgBox.h"
 #include "regfile/DefaultRegistry.h"
 #include "registry/RegistryService.h"
 

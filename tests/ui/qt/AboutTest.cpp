@@ -4,7 +4,7 @@
 
 #include "TestStore.h"
 #include "WindowChecks.h"
-#include "platform/ShexIt.h"
+#include "ui/qt/ShexIt.h"
 
 #include <QGroupBox>
 #include <QLabel>

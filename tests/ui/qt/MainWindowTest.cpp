@@ -3,7 +3,7 @@
 #include "WindowFixture.h"
 
 #include "ui/qt/Pictures.h"
-#include "platform/ShexIt.h"
+#include "ui/qt/ShexIt.h"
 
 #include <QApplication>
 #include <QMenu>

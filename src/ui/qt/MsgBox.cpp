@@ -1,4 +1,4 @@
-#include "platform/MsgBox.h"
+#include "ui/qt/MsgBox.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/Launcher.h"
+#include "ui/qt/Launcher.h"
 
 #include "platform/CommandLine.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ShexIt.h"
+#include "ui/qt/ShexIt.h"
 
 #include "platform/CommandLine.h"
 
