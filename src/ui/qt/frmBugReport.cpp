@@ -1,5 +1,7 @@
 #include "ui/qt/frmBugReport.h"
 
+#include "ui/qt/WidgetText.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -15,11 +17,7 @@
 
 using namespace karvo::mailer;
 
-namespace {
-
-QString q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-}  // namespace
+using karvo::ui::q;
 
 void frmBugReport::setTestServer(const QString& host, quint16 port, int tickMs) {
     TellAFriend::setTestServer(host.toStdString(), port, tickMs);
@@ -134,29 +132,10 @@ void frmBugReport::closeEvent(QCloseEvent* event) {
 
 void frmBugReport::setCaption(const std::string& text) { setWindowTitle(q(text)); }
 
-std::string frmBugReport::text(std::string_view name) const {
-    QWidget* w = control(name);
-    if (auto* edit = qobject_cast<QLineEdit*>(w))
-        return edit->text().toStdString();
-    if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
-        return memo->toPlainText().toStdString();
-    if (auto* combo = qobject_cast<QComboBox*>(w))
-        return combo->currentText().toStdString();
-    if (auto* label = qobject_cast<QLabel*>(w))
-        return label->text().toStdString();
-    return {};
-}
+std::string frmBugReport::text(std::string_view name) const { return karvo::ui::widgetText(control(name)); }
 
 void frmBugReport::setText(std::string_view name, const std::string& value) {
-    QWidget* w = control(name);
-    if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(q(value));
-    else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
-        memo->setPlainText(q(value));
-    else if (auto* combo = qobject_cast<QComboBox*>(w))
-        combo->setEditText(q(value));
-    else if (auto* label = qobject_cast<QLabel*>(w))
-        label->setText(q(value));
+    karvo::ui::setWidgetText(control(name), value);
 }
 
 void frmBugReport::setItems(std::string_view name, const std::vector<std::string>& items, int current) {

@@ -5,6 +5,7 @@
 #include "registry/cRegistry.h"
 #include "ui/qt/ImageList.h"
 #include "ui/qt/Pictures.h"
+#include "ui/qt/WidgetText.h"
 #include "ui/qt/frmAbout.h"
 #include "ui/qt/frmBugReport.h"
 
@@ -31,9 +32,9 @@ namespace tree = karvo::tree;
 using tree::Image;
 using tree::NodeId;
 
-namespace {
+using karvo::ui::q;
 
-QString q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+namespace {
 
 // A tree item that keeps its name and pictures itself rather than in the item's generic per-role
 // storage, and shows its expander through the indicator policy rather than a stand-in child: both
@@ -327,26 +328,11 @@ bool frmRegEdit::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- MainView ---------------------------------------------------------------------------------------
 
-std::string frmRegEdit::text(std::string_view name) const {
-    QWidget* w = control(name);
-    if (auto* edit = qobject_cast<QLineEdit*>(w))
-        return edit->text().toStdString();
-    if (auto* label = qobject_cast<QLabel*>(w))
-        return label->text().toStdString();
-    if (auto* combo = qobject_cast<QComboBox*>(w))
-        return combo->currentText().toStdString();
-    return {};
-}
+std::string frmRegEdit::text(std::string_view name) const { return karvo::ui::widgetText(control(name)); }
 
 void frmRegEdit::setText(std::string_view name, const std::string& text) {
     Obeying obeying(obeying_);
-    QWidget* w = control(name);
-    if (auto* edit = qobject_cast<QLineEdit*>(w))
-        edit->setText(q(text));
-    else if (auto* label = qobject_cast<QLabel*>(w))
-        label->setText(q(text));
-    else if (auto* combo = qobject_cast<QComboBox*>(w))
-        combo->setEditText(q(text));
+    karvo::ui::setWidgetText(control(name), text);
 }
 
 void frmRegEdit::showStatus(app::Status mode) {
