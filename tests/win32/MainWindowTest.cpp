@@ -140,6 +140,15 @@ TEST_F(Win32MainWindow, BrowsesTheRegistryAndBacksUpTheClickedKey) {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), 2 * MulDiv(3615, dpi, 1440));
+
+    // Help's last item opens the About box, loaded; closing it only hides it.
+    HMENU help = GetSubMenu(GetMenu(window_->hwnd()), 3);
+    SendMessageW(window_->hwnd(), WM_COMMAND, GetMenuItemID(help, GetMenuItemCount(help) - 1), 0);
+    ASSERT_TRUE(window_->about());
+    EXPECT_TRUE(IsWindowVisible(window_->about()->hwnd()));
+    EXPECT_EQ(windowText(window_->about()->hwnd()), "About Karvo Backup");
+    SendMessageW(window_->about()->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(window_->about()->hwnd()));
 }
 
 }  // namespace

@@ -142,7 +142,8 @@ frmRegEdit::~frmRegEdit() {
     logic_.reset();
     while (busy_ > 0)
         setBusy(false);
-    // The controls go before the fonts and pictures they show.
+    // The controls go before the fonts and pictures they show, the owned windows before their owner.
+    about_.reset();
     window_.reset();
 }
 
@@ -509,6 +510,20 @@ void frmRegEdit::showWindow() {
                  work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER);
     ShowWindow(hwnd(), SW_SHOW);
     UpdateWindow(hwnd());
+}
+
+void frmRegEdit::openWindow(std::string_view name) {
+    // The Tell-a-Friend window has no Win32 form yet.
+    if (name != "frmAbout")
+        return;
+    if (!about_)
+        about_ = std::make_unique<frmAbout>(instance_, hwnd(), reg::systemRegistry());
+    about_->open();
+}
+
+void frmRegEdit::closeOtherWindows() {
+    if (about_)
+        about_->close();
 }
 
 void frmRegEdit::hideWindow() { ShowWindow(hwnd(), SW_HIDE); }

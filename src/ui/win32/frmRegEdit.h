@@ -4,6 +4,7 @@
 
 #include "app/MainWindow.h"
 #include "ui/win32/Handles.h"
+#include "ui/win32/frmAbout.h"
 #include "ui/win32/Win32Desktop.h"
 
 #include <functional>
@@ -28,6 +29,8 @@ public:
     void Form_Load() { logic_->load(); }
     app::MainWindow& logic() { return *logic_; }
     Win32Desktop& desktop() { return desktop_; }
+    // The About box once it has been opened.
+    frmAbout* about() const { return about_.get(); }
     HWND hwnd() const { return window_.get(); }
     // A control by its name in app::controls(), nullptr for none.
     HWND control(std::string_view name) const;
@@ -59,8 +62,8 @@ private:
     void showWindow() override;
     void hideWindow() override;
     void closeWindow() override;
-    void openWindow(std::string_view) override {}
-    void closeOtherWindows() override {}
+    void openWindow(std::string_view name) override;
+    void closeOtherWindows() override;
     void editorFinished(bool) override {}
     // TreeView
     void addNodes(tree::NodeId parent, std::span<const tree::NodeId> ids, std::span<const std::string> texts) override;
@@ -92,6 +95,7 @@ private:
     HTREEITEM pressed_ = nullptr;   // the item under the last mouse press in the tree
     int obeying_ = 0;               // > 0 while carrying out an order: its echoes are not events
     int busy_ = 0;
+    std::unique_ptr<frmAbout> about_;
     std::unique_ptr<app::MainWindow> logic_;
 };
 
