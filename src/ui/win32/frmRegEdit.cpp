@@ -262,6 +262,9 @@ void frmRegEdit::buildMenus() {
 }
 
 bool frmRegEdit::preTranslate(const MSG& msg) {
+    // The About box's buttons take the Tab key in table order, as the system's dialog keys walk them.
+    if (about_ && IsChild(about_->hwnd(), msg.hwnd))
+        return IsDialogMessageW(about_->hwnd(), const_cast<MSG*>(&msg));
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !hwnd() || !IsChild(hwnd(), msg.hwnd))
         return false;
     const auto order = app::tabOrder();

@@ -36,7 +36,8 @@ public:
     HWND control(std::string_view name) const;
     tree::NodeId nodeOf(HTREEITEM item) const;
     HTREEITEM item(tree::NodeId node) const { return node < items_.size() ? items_[node] : nullptr; }
-    // The message loop's look at a message before it is dispatched: Tab walks the logic's order.
+    // The message loop's look at a message before it is dispatched: Tab walks the logic's order
+    // (the About box's, its table's). True when it was handled.
     bool preTranslate(const MSG& msg);
 
 private:
