@@ -47,8 +47,7 @@ Handle Win32Desktop::start(const std::string& commandLine, int windowStyle, std:
         if (end != std::string::npos)
             arguments = commandLine.substr(end + 1);
     }
-    arguments.erase(0, arguments.find_first_not_of(' ') == std::string::npos ? arguments.size()
-                                                                               : arguments.find_first_not_of(' '));
+    arguments.erase(0, std::min(arguments.size(), arguments.find_first_not_of(' ')));
     const std::wstring file = wide(program), parameters = wide(arguments);
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
