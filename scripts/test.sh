@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test. With --asan: the AddressSanitizer +
-# UndefinedBehaviorSanitizer build instead. With --windows: the Windows cross build (everything
-# that draws no window), its tests run under Wine in a fresh Wine prefix that is removed after;
+# UndefinedBehaviorSanitizer build instead. With --windows: the Windows cross build (the logic and
+# the Win32 karvo.exe), its tests run under Wine in a fresh Wine prefix that is removed after;
 # then, on the same prefix, the tests labelled "wine" of the build here: the registry suites on a
 # Wine prefix through reghelper.exe, and a backup and restore through Wine's regedit.
 set -euo pipefail

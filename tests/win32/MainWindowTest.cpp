@@ -1,0 +1,155 @@
+// The Win32 main window, made for real in this process and driven by window messages as a user's
+// clicks and keys would arrive; its message boxes are recorded.
+#include "registry/RegistryService.h"
+
+#include "TestSupport.h"
+#include "tree/KeyPaths.h"
+#include "ui/win32/frmRegEdit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace karvo::win32 {
+namespace {
+
+class Win32MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The editor writes its files in the working folder, which is the program folder.
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(tmp_.path());
+        window_ = std::make_unique<frmRegEdit>(GetModuleHandleW(nullptr), tmp_.str());
+        window_->desktop().setMessageBoxes([this](const std::string&, int style, const std::string& caption) {
+            boxes_.push_back(caption + " " + std::to_string(style));
+            return platform::vbOK;
+        });
+        window_->Form_Load();
+    }
+    void TearDown() override {
+        window_.reset();
+        std::filesystem::current_path(previous_);
+    }
+    static void pump() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    HWND tree() const { return window_->control("tvwReg"); }
+    std::string text(HTREEITEM item) const {
+        wchar_t buffer[512] = {};
+        TVITEMW get{};
+        get.mask = TVIF_TEXT | TVIF_HANDLE;
+        get.hItem = item;
+        get.pszText = buffer;
+        get.cchTextMax = 512;
+        TreeView_GetItem(tree(), &get);
+        return utf8(buffer);
+    }
+    std::vector<HTREEITEM> children(HTREEITEM parent) const {
+        std::vector<HTREEITEM> out;
+        for (HTREEITEM at = parent ? TreeView_GetChild(tree(), parent) : TreeView_GetRoot(tree()); at;
+             at = TreeView_GetNextSibling(tree(), at))
+            out.push_back(at);
+        return out;
+    }
+    std::vector<std::string> texts(HTREEITEM parent) const {
+        std::vector<std::string> out;
+        for (HTREEITEM at : children(parent))
+            out.push_back(text(at));
+        return out;
+    }
+    // A press and release of the left button on the item's label.
+    void click(HTREEITEM item) {
+        RECT r{};
+        TreeView_GetItemRect(tree(), item, &r, TRUE);
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PostMessageW(tree(), WM_LBUTTONUP, 0, at);
+        SendMessageW(tree(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        pump();
+    }
+    // The keyboard's way to open a node: choose it, then the right arrow.
+    void open(HTREEITEM item) {
+        TreeView_SelectItem(tree(), item);
+        SendMessageW(tree(), WM_KEYDOWN, VK_RIGHT, 0);
+        pump();
+    }
+    void press(const char* button) {
+        HWND w = window_->control(button);
+        SendMessageW(window_->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), reinterpret_cast<LPARAM>(w));
+    }
+    std::string controlText(const char* name) const { return windowText(window_->control(name)); }
+
+    test::TempDir tmp_;
+    std::filesystem::path previous_;
+    std::unique_ptr<frmRegEdit> window_;
+    std::vector<std::string> boxes_;
+};
+
+TEST_F(Win32MainWindow, BrowsesTheRegistryAndBacksUpTheClickedKey) {
+    const std::vector<std::string> roots{"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
+                                         "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
+    ASSERT_TRUE(window_->hwnd()) << GetLastError();
+    ASSERT_TRUE(tree());
+    ASSERT_EQ(texts(nullptr), roots);
+    EXPECT_TRUE(IsWindowVisible(window_->hwnd()));
+
+    // Nothing marked yet: the backup says so and runs nothing.
+    press("cmdBackup");
+    EXPECT_EQ(boxes_, std::vector<std::string>{"Key Not Selected 64"});
+    EXPECT_EQ(window_->logic().pendingEditorRuns(), 0);
+
+    const HTREEITEM user = children(nullptr)[1];
+    open(user);
+    const std::vector<std::string> keys = texts(user);
+    ASSERT_FALSE(keys.empty());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end(), tree::lessIgnoringCase));
+    EXPECT_NE(std::find(keys.begin(), keys.end(), "Software"), keys.end());
+    EXPECT_TRUE(TreeView_GetItemState(tree(), user, TVIS_EXPANDED) & TVIS_EXPANDED);
+
+    // A click marks the key and fills the name box and the status line.
+    const HTREEITEM key = children(user).front();
+    click(key);
+    EXPECT_EQ(controlText("txtIndex"), "HKEY_CURRENT_USER\\" + keys.front());
+    EXPECT_FALSE(controlText("txtFilename").empty());
+    TVITEMW images{};
+    images.mask = TVIF_HANDLE | TVIF_SELECTEDIMAGE;
+    images.hItem = key;
+    TreeView_GetItem(tree(), &images);
+    EXPECT_EQ(images.iSelectedImage, static_cast<int>(tree::Image::Selected));
+
+    // The backup runs the registry editor while the window keeps running, then lists the file.
+    SetWindowTextW(window_->control("txtFilename"), L"first");
+    press("cmdBackup");
+    EXPECT_TRUE(IsWindowVisible(window_->control("lblMessage")));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (window_->logic().pendingEditorRuns() > 0 && std::chrono::steady_clock::now() < deadline) {
+        pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(window_->logic().pendingEditorRuns(), 0);
+    EXPECT_EQ(boxes_.size(), 1u) << boxes_.back();
+    EXPECT_TRUE(std::filesystem::exists(tmp_ / controlText("Label1"))) << controlText("Label1");
+    HWND list = window_->control("lstBack");
+    ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), 2 * MulDiv(3615, dpi, 1440));
+
+    // Help's last item opens the About box, loaded; closing it only hides it.
+    HMENU help = GetSubMenu(GetMenu(window_->hwnd()), 3);
+    SendMessageW(window_->hwnd(), WM_COMMAND, GetMenuItemID(help, GetMenuItemCount(help) - 1), 0);
+    ASSERT_TRUE(window_->about());
+    EXPECT_TRUE(IsWindowVisible(window_->about()->hwnd()));
+    EXPECT_EQ(windowText(window_->about()->hwnd()), "About Karvo Backup");
+    SendMessageW(window_->about()->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(window_->about()->hwnd()));
+}
+
+}  // namespace
+}  // namespace karvo::win32
