@@ -9,14 +9,20 @@
 #include "registry/RegistryService.h"
 
 #include <map>
+#include <string>
+
+#include <unistd.h>
 
 namespace karvo::test {
 
-// The keys the tests make. On Windows that is the system's registry: the area goes before and after.
-inline const std::string kArea = "HKEY_CURRENT_USER\\Software\\Karvo Tests";
+// The keys the tests make, in a key of this run's own: on Windows that is the system's registry,
+// which other suites use at the same time, so the area goes before and after, and only it.
+inline const std::string kAreaUnderUser = "Software\\Karvo Tests\\app-" + std::to_string(::getpid());
+inline const std::string kArea = "HKEY_CURRENT_USER\\" + kAreaUnderUser;
 inline void dropArea([[maybe_unused]] reg::RegistryService& registry) {
 #ifdef _WIN32
-    registry.DeleteTree(reg::kHkeyCurrentUser, "Software\\Karvo Tests");
+    registry.DeleteTree(reg::kHkeyCurrentUser, kAreaUnderUser.c_str());
+    registry.RegDeleteKeyA(reg::kHkeyCurrentUser, "Software\\Karvo Tests");  // only when no other run's key is left
 #endif
 }
 

@@ -24,7 +24,14 @@ protected:
         tree.buildRoots();
     }
     ~RegistryTreeLogic() override { dropArea(store()); }
-    NodeId area() { return tree.openPath({"HKEY_CURRENT_USER", "Software", "Karvo Tests"}); }
+    // The area's Key path as components, then those given.
+    static std::vector<std::string> areaPath(std::vector<std::string> more = {}) {
+        const std::string own = kArea.substr(kArea.rfind('\\') + 1);
+        std::vector<std::string> parts{"HKEY_CURRENT_USER", "Software", "Karvo Tests", own};
+        parts.insert(parts.end(), more.begin(), more.end());
+        return parts;
+    }
+    NodeId area() { return tree.openPath(areaPath()); }
     std::vector<std::string> shown(NodeId parent) {
         std::vector<std::string> texts;
         for (NodeId child : tree.children(parent))
@@ -47,7 +54,7 @@ TEST_F(RegistryTreeLogic, OneSortedLevelPerFirstExpansionInOneBatchReadOnce) {
     tree.open(at);
     EXPECT_EQ(take(), Lines{});
     const NodeId comma = tree.children(at)[2];
-    EXPECT_EQ(tree.nodeKey(comma), "K-2147483647,\\Software\\Karvo Tests\\Gamma,with comma");
+    EXPECT_EQ(tree.nodeKey(comma), "K-2147483647,\\" + kAreaUnderUser + "\\Gamma,with comma");
     // Read and found empty: never opened, never read twice, its expander gone.
     const int reads = tree.enumerations();
     tree.open(comma);
@@ -56,7 +63,7 @@ TEST_F(RegistryTreeLogic, OneSortedLevelPerFirstExpansionInOneBatchReadOnce) {
     EXPECT_EQ(take(), Lines{});
     EXPECT_TRUE(view.nodes.at(comma).read);
     EXPECT_EQ(view.nodes.at(comma).image, Image::OpenFolder);
-    EXPECT_EQ(tree.openPath({"HKEY_CURRENT_USER", "Software", "Karvo Tests", "Alpha", "Nothing"}), kNoNode);
+    EXPECT_EQ(tree.openPath(areaPath({"Alpha", "Nothing"})), kNoNode);
     EXPECT_EQ(tree.fullPath(tree.selectedNode()), kArea + "\\Alpha");
 }
 
