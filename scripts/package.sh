@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release files into build/package/, from the same build type the tests run on, without
 # tests or benchmarks; the programs are stripped.
-#   scripts/package.sh            the Debian package. Install it with: sudo apt install ./build/package/karvo_*.deb
+#   scripts/package.sh            the Debian package, with reghelper.exe for Wine prefixes. Install it
+#                                 with: sudo apt install ./build/package/karvo_*.deb
 #   scripts/package.sh --windows  per Windows architecture (win64; win32 too when its compiler is
 #                                 installed) the portable karvo-VERSION-ARCH.zip (karvo.exe, Karvo.chm)
 #                                 and the installer karvo-VERSION-ARCH-setup.exe (NSIS)
@@ -10,10 +11,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" != --windows ]; then
-    scripts/deps.sh
+    # The Windows cross-compiler too: the package carries reghelper.exe for Wine prefixes.
+    scripts/deps.sh --windows
     cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
           -DKARVO_BUILD_TESTS=OFF -DKARVO_BUILD_BENCH=OFF >/dev/null
     cmake --build build/package
+    cmake --preset windows -B build/package-helper -DKARVO_BUILD_TESTS=OFF >/dev/null
+    cmake --build build/package-helper --target reghelper
+    x86_64-w64-mingw32-strip -o build/package/bin/windows/reghelper.exe build/package-helper/bin/windows/reghelper.exe
     (cd build/package && cpack -B "$PWD")
     ls build/package/karvo_*.deb
     exit 0
