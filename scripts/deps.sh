@@ -7,8 +7,9 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-dev pkg-config libsqlite3-dev sqli
       qt6-base-dev qt6-base-dev-tools libgl-dev
       python3 xdg-utils
       fp-utils librsvg2-bin dpkg-dev desktop-file-utils)
-# The Windows build: the cross-compiler, GoogleTest's sources for it, and Wine to run its tests.
-[ "${1:-}" = "--windows" ] && pkgs+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64)
+# The Windows build: the cross-compiler, GoogleTest's sources for it, Wine to run its tests, and
+# the makers of its zip and installer.
+[ "${1:-}" = "--windows" ] && pkgs+=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis zip)
 missing=()
 for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

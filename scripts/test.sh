@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer build instead. With --windows: the Windows cross build (the logic and
 # the Win32 karvo.exe), its tests run under Wine in a fresh Wine prefix that is removed after;
 # then, on the same prefix, the tests labelled "wine" of the build here: the registry suites on a
-# Wine prefix through reghelper.exe, and a backup and restore through Wine's regedit.
+# Wine prefix through reghelper.exe, and a backup and restore through Wine's regedit. Between them
+# the Windows installer is installed, started and uninstalled on that prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=default
@@ -19,6 +20,10 @@ if [ "$preset" != windows ]; then
 fi
 source scripts/throwaway-prefix.sh
 ctest --preset windows -j2
+# The installer, made from this build, installed, started and uninstalled on the same prefix.
+scripts/package.sh --windows --from build/windows >/dev/null
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)"
+tests/package/windows_installer_test.sh "build/package/karvo-$version-win64-setup.exe"
 # The Wine prefix back end of the build here, with the helper just cross-built, on the same prefix.
 cmake --preset default >/dev/null
 cmake --build --preset default

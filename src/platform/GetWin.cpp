@@ -77,7 +77,15 @@ std::string userProgramFolder(const std::string& executableFolder) {
         return executableFolder;
     return (data / "karvo").lexically_normal().string();
 #else
-    return executableFolder;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(executableFolder) / kInstalledMark, ec))
+        return executableFolder;
+    // The roaming application data folder, where Windows keeps each user's program settings.
+    char buffer[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA("APPDATA", buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !fs::path(buffer).is_absolute())
+        return executableFolder;
+    return (fs::path(buffer) / "Karvo").lexically_normal().string();
 #endif
 }
 
@@ -90,6 +98,16 @@ bool prepareUserFolder(const std::string& folder, const std::string& executableF
     const fs::path link = fs::path(folder) / "Karvo.chm";
     if (fs::equivalent(fs::path(folder), fs::path(executableFolder), ec) || !fs::exists(help, ec))
         return true;
+#ifdef _WIN32
+    // Links need rights that users seldom have: a copy, renewed when a newer install brings a newer
+    // help file.
+    // The old copy is removed first: the MinGW library's copy_file does not overwrite on Windows.
+    const auto copied = fs::last_write_time(link, ec);
+    if (ec || fs::last_write_time(help, ec) > copied) {
+        fs::remove(link, ec);
+        fs::copy_file(help, link, ec);
+    }
+#else
     // A link of ours is renewed (the package may have moved the file); a real file the user put
     // there is theirs and stays.
     if (fs::is_symlink(fs::symlink_status(link, ec)))
@@ -99,6 +117,7 @@ bool prepareUserFolder(const std::string& folder, const std::string& executableF
         if (ec)
             fs::copy_file(help, link, ec);
     }
+#endif
     return true;
 }
 

@@ -20,12 +20,12 @@ inline constexpr const char* kInstalledMark = "per-user";
 // directory of the program and of the editor it starts. A copy run where it was built uses its own
 // folder. An installed copy (kInstalledMark beside the executable) lives in a system folder that the
 // user cannot write and that other users share, so each user gets a folder of their own:
-// $XDG_DATA_HOME/karvo, or ~/.local/share/karvo, where the user's registry store lives too.
-// Without a home folder the installed copy falls back to its own folder.
+// $XDG_DATA_HOME/karvo, or ~/.local/share/karvo, where the user's registry store lives too; on
+// Windows %APPDATA%\Karvo. Without a home folder the installed copy falls back to its own folder.
 std::string userProgramFolder(const std::string& executableFolder);
 
-// Makes an installed copy's user folder ready: creates it and links the help file of the
-// executable's folder into it, so Help finds it where it looks. False when the folder is unusable.
+// Makes an installed copy's user folder ready: creates it and links (on Windows: copies) the help
+// file of the executable's folder into it, so Help finds it where it looks. False when the folder is unusable.
 bool prepareUserFolder(const std::string& folder, const std::string& executableFolder);
 
 // Whether a window can be shown. Off Windows a display must be named (X11, Wayland, or a platform

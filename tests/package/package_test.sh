@@ -20,6 +20,10 @@ for f in /usr/bin/karvo /usr/lib/karvo/karvo /usr/lib/karvo/per-user /usr/lib/ka
          /usr/share/karvo/help/Karvo-html/index.html; do
     grep -qx "$f" "$work/contents" || fail "$f not in the package"
 done
+# The Wine prefix helper, when this build has one (scripts/wine-helper.sh); the package builds it always.
+[ ! -e "$build/bin/windows/reghelper.exe" ] || grep -qx /usr/lib/karvo/windows/reghelper.exe "$work/contents" ||
+    fail "reghelper.exe not in the package"
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *wine* ]] || fail "the package does not recommend wine"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for lib in libqt6widgets6 libsqlite3-0; do
     [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
