@@ -1,6 +1,10 @@
 // The Win32 main window, made for real in this process and driven by window messages as a user's
 // clicks and keys would arrive; its message boxes are recorded.
+// The registry's headers name a kernel helper that <windows.h> makes a macro: they come first, and
+// Winsock's before <windows.h>.
 #include "registry/RegistryService.h"
+
+#include <winsock2.h>
 
 #include "TestSupport.h"
 #include "tree/KeyPaths.h"
@@ -10,6 +14,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <string>
 #include <thread>
 
 namespace karvo::win32 {
@@ -149,6 +155,126 @@ TEST_F(Win32MainWindow, BrowsesTheRegistryAndBacksUpTheClickedKey) {
     EXPECT_EQ(windowText(window_->about()->hwnd()), "About Karvo Backup");
     SendMessageW(window_->about()->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindowVisible(window_->about()->hwnd()));
+}
+
+// A mail server on 127.0.0.1 that accepts one session, answers it by script and records its commands.
+class ScriptedServer {
+public:
+    ScriptedServer() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof at;
+        bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        listen(listener_, 1);
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
+        port_ = ntohs(at.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~ScriptedServer() {
+        if (thread_.joinable())
+            thread_.join();
+        closesocket(listener_);
+        WSACleanup();
+    }
+    int port() const { return port_; }
+    // The commands, once the session is over.
+    std::vector<std::string> commands() {
+        thread_.join();
+        return commands_;
+    }
+
+private:
+    void serve() {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(listener_, &ready);
+        timeval wait{20, 0};
+        if (select(0, &ready, nullptr, nullptr, &wait) != 1)
+            return;
+        const SOCKET client = accept(listener_, nullptr, nullptr);
+        const DWORD timeoutMs = 20000;
+        setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+        const auto say = [client](const char* reply) { ::send(client, reply, static_cast<int>(std::strlen(reply)), 0); };
+        say("220 test ready\r\n");
+        std::string in;
+        bool data = false;
+        char buffer[4096];
+        for (int got; (got = recv(client, buffer, sizeof buffer, 0)) > 0;) {
+            in.append(buffer, static_cast<std::size_t>(got));
+            for (std::size_t end; (end = in.find(data ? "\r\n.\r\n" : "\r\n")) != std::string::npos;) {
+                const std::string line = in.substr(0, end);
+                in.erase(0, end + (data ? 5 : 2));
+                if (data) {
+                    data = false;
+                    say("250 queued\r\n");
+                    continue;
+                }
+                commands_.push_back(line);
+                data = line == "DATA";
+                say(data ? "354 go ahead\r\n" : line == "QUIT" ? "221 bye\r\n" : "250 ok\r\n");
+            }
+        }
+        closesocket(client);
+    }
+
+    SOCKET listener_;
+    int port_ = 0;
+    std::vector<std::string> commands_;
+    std::thread thread_;
+};
+
+TEST_F(Win32MainWindow, TellAFriendChecksTheEntriesAndMailsThroughTheServer) {
+    // Help's "&Tell a Friend" opens the window, loaded.
+    HMENU help = GetSubMenu(GetMenu(window_->hwnd()), 3);
+    for (int i = 0; i < GetMenuItemCount(help); ++i) {
+        wchar_t item[64] = {};
+        GetMenuStringW(help, static_cast<UINT>(i), item, 64, MF_BYPOSITION);
+        if (std::wstring(item) == L"&Tell a Friend")
+            SendMessageW(window_->hwnd(), WM_COMMAND, GetMenuItemID(help, i), 0);
+    }
+    frmBugReport* mail = window_->mail();
+    ASSERT_TRUE(mail);
+    EXPECT_TRUE(IsWindowVisible(mail->hwnd()));
+    EXPECT_EQ(windowText(mail->hwnd()), "Tell a Friend About Karvo Backup");
+    EXPECT_EQ(windowText(mail->control("cmdSend")), "&Send");
+    EXPECT_EQ(SendMessageW(mail->control("cboSubject"), CB_GETCOUNT, 0, 0), 5);
+    EXPECT_TRUE(GetWindowLongW(mail->control("txtComments"), GWL_STYLE) & ES_MULTILINE);
+    EXPECT_FALSE(IsWindowVisible(mail->control("txtMessage")));
+    std::vector<std::string> boxes;
+    mail->desktop().setMessageBoxes([&boxes](const std::string&, int style, const std::string& caption) {
+        boxes.push_back(caption + " " + std::to_string(style));
+        return platform::vbOK;
+    });
+    const auto press = [mail](const char* button) {
+        HWND w = mail->control(button);
+        SendMessageW(mail->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), BN_CLICKED), reinterpret_cast<LPARAM>(w));
+    };
+    press("cmdSend");
+    EXPECT_EQ(boxes, std::vector<std::string>{"No Name 64"});
+
+    // One session with the scripted server, through the window's own socket and timer.
+    ScriptedServer server;
+    mailer::TellAFriend::setTestServer("127.0.0.1", server.port(), 100);
+    SetWindowTextW(mail->control("txtFriendsName"), L"Ann");
+    SetWindowTextW(mail->control("txtFriend"), L"ann@example.com");
+    SetWindowTextW(mail->control("txtName"), L"Bob");
+    SetWindowTextW(mail->control("txtFrom"), L"bob@example.com");
+    press("cmdSend");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (boxes.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+        pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    mailer::TellAFriend::clearTestServer();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes.back(), "Message Sent 64");
+    EXPECT_FALSE(IsWindowVisible(mail->hwnd()));
+    EXPECT_EQ(server.commands(), (std::vector<std::string>{"HELO [127.0.0.1]", "MAIL FROM:<bob@example.com>",
+                                                           "RCPT TO:<ann@example.com>", "DATA", "QUIT"}));
 }
 
 }  // namespace

@@ -144,6 +144,7 @@ frmRegEdit::~frmRegEdit() {
         setBusy(false);
     // The controls go before the fonts and pictures they show, the owned windows before their owner.
     about_.reset();
+    mail_.reset();
     window_.reset();
 }
 
@@ -265,6 +266,8 @@ bool frmRegEdit::preTranslate(const MSG& msg) {
     // The About box's buttons take the Tab key in table order, as the system's dialog keys walk them.
     if (about_ && IsChild(about_->hwnd(), msg.hwnd))
         return IsDialogMessageW(about_->hwnd(), const_cast<MSG*>(&msg));
+    if (mail_ && IsChild(mail_->hwnd(), msg.hwnd))
+        return IsDialogMessageW(mail_->hwnd(), const_cast<MSG*>(&msg));
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !hwnd() || !IsChild(hwnd(), msg.hwnd))
         return false;
     const auto order = app::tabOrder();
@@ -516,7 +519,12 @@ void frmRegEdit::showWindow() {
 }
 
 void frmRegEdit::openWindow(std::string_view name) {
-    // The Tell-a-Friend window has no Win32 form yet.
+    if (name == "frmBugReport") {
+        if (!mail_)
+            mail_ = std::make_unique<frmBugReport>(instance_, hwnd());
+        mail_->open();
+        return;
+    }
     if (name != "frmAbout")
         return;
     if (!about_)
@@ -527,6 +535,8 @@ void frmRegEdit::openWindow(std::string_view name) {
 void frmRegEdit::closeOtherWindows() {
     if (about_)
         about_->close();
+    if (mail_)
+        mail_->close();
 }
 
 void frmRegEdit::hideWindow() { ShowWindow(hwnd(), SW_HIDE); }

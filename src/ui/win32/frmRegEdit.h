@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "ui/win32/Handles.h"
 #include "ui/win32/frmAbout.h"
+#include "ui/win32/frmBugReport.h"
 #include "ui/win32/Win32Desktop.h"
 
 #include <functional>
@@ -31,13 +32,15 @@ public:
     Win32Desktop& desktop() { return desktop_; }
     // The About box once it has been opened.
     frmAbout* about() const { return about_.get(); }
+    // The Tell-a-Friend window once it has been opened.
+    frmBugReport* mail() const { return mail_.get(); }
     HWND hwnd() const { return window_.get(); }
     // A control by its name in app::controls(), nullptr for none.
     HWND control(std::string_view name) const;
     tree::NodeId nodeOf(HTREEITEM item) const;
     HTREEITEM item(tree::NodeId node) const { return node < items_.size() ? items_[node] : nullptr; }
     // The message loop's look at a message before it is dispatched: Tab walks the logic's order
-    // (the About box's, its table's). True when it was handled.
+    // (the About box's and the Tell-a-Friend window's, their tables'). True when it was handled.
     bool preTranslate(const MSG& msg);
 
 private:
@@ -97,6 +100,7 @@ private:
     int obeying_ = 0;               // > 0 while carrying out an order: its echoes are not events
     int busy_ = 0;
     std::unique_ptr<frmAbout> about_;
+    std::unique_ptr<frmBugReport> mail_;
     std::unique_ptr<app::MainWindow> logic_;
 };
 
