@@ -30,6 +30,15 @@ std::string narrow(const wchar_t* s, std::size_t count) {
     return text::utf16leToUtf8(std::string_view(reinterpret_cast<const char*>(s), count * sizeof(wchar_t)));
 }
 
+// Under WOW64 a 32-bit build would see a redirected HKLM\SOFTWARE, not the one 64-bit regedit exports.
+REGSAM systemView() {
+    static const REGSAM view = [] {
+        BOOL wow64 = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : REGSAM{0};
+    }();
+    return view;
+}
+
 struct Predefined {
     HKey handle;
     HKEY key;
@@ -57,7 +66,7 @@ public:
         std::string path;
         if (!resolve(hKey, base, &path))
             return kErrorInvalidHandle;
-        const LONG err = ::RegOpenKeyExA(base, lpSubKey, ulOptions, samDesired, &key);
+        const LONG err = ::RegOpenKeyExA(base, lpSubKey, ulOptions, samDesired | systemView(), &key);
         if (err == ERROR_SUCCESS)
             *phkResult = adopt(key, join(path, lpSubKey));
         return err;
@@ -75,8 +84,8 @@ public:
             return kErrorInvalidHandle;
         ::DWORD disposition = 0;
         // Our security record is always the zero-filled one: default security.
-        const LONG err = ::RegCreateKeyExA(base, lpSubKey, 0, const_cast<char*>(lpClass), dwOptions, samDesired,
-                                           nullptr, &key, &disposition);
+        const LONG err = ::RegCreateKeyExA(base, lpSubKey, 0, const_cast<char*>(lpClass), dwOptions,
+                                           samDesired | systemView(), nullptr, &key, &disposition);
         if (err != ERROR_SUCCESS)
             return err;
         *phkResult = adopt(key, join(path, lpSubKey));
