@@ -408,6 +408,19 @@ void MainWindow::upArrow() {
         view_.setText("Combo1", view_.text("txtIndex"));
 }
 
+void MainWindow::buttonClicked(std::string_view control) {
+    if (control == "cmdBackup")
+        backupCommand();
+    else if (control == "cmdRestore")
+        restoreCommand();
+    else if (control == "cmdDelete")
+        deleteCommand();
+    else if (control == "cmdAdd")
+        addFavourite();
+    else if (control == "cmdRemove")
+        removeFavourite();
+}
+
 // ---- menus -----------------------------------------------------------------------------------------
 
 void MainWindow::menu(std::string_view item) {

@@ -133,6 +133,8 @@ public:
     // A press on the status line.
     void statusLinePressed();
     void menu(std::string_view item);
+    // A click on the named button; other controls are ignored.
+    void buttonClicked(std::string_view control);
 
     // Editor runs whose outcome has not arrived yet.
     int pendingEditorRuns() const { return pendingRuns_; }

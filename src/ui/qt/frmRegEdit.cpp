@@ -199,18 +199,7 @@ void frmRegEdit::buildControls() {
             if (text == QLatin1String("+") || text == QLatin1String("-"))
                 button->setFont(bold);
             const std::string name = c.name;
-            connect(button, &QPushButton::clicked, this, [this, name] {
-                if (name == "cmdBackup")
-                    logic_->backupCommand();
-                else if (name == "cmdRestore")
-                    logic_->restoreCommand();
-                else if (name == "cmdDelete")
-                    logic_->deleteCommand();
-                else if (name == "cmdAdd")
-                    logic_->addFavourite();
-                else if (name == "cmdRemove")
-                    logic_->removeFavourite();
-            });
+            connect(button, &QPushButton::clicked, this, [this, name] { logic_->buttonClicked(name); });
             w = button;
             break;
         }

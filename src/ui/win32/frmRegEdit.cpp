@@ -358,18 +358,8 @@ void frmRegEdit::command(int id, int code) {
     const std::string_view name = c.name;
     switch (c.kind) {
     case app::Kind::Button:
-        if (code != BN_CLICKED)
-            return;
-        if (name == "cmdBackup")
-            logic_->backupCommand();
-        else if (name == "cmdRestore")
-            logic_->restoreCommand();
-        else if (name == "cmdDelete")
-            logic_->deleteCommand();
-        else if (name == "cmdAdd")
-            logic_->addFavourite();
-        else if (name == "cmdRemove")
-            logic_->removeFavourite();
+        if (code == BN_CLICKED)
+            logic_->buttonClicked(name);
         return;
     case app::Kind::Picture:
         if (code == STN_CLICKED)
