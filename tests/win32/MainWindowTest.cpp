@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -96,7 +97,7 @@ protected:
     std::vector<std::string> boxes_;
 };
 
-TEST_F(Win32MainWindow, BrowsesTheRegistryAndBacksUpTheClickedKey) {
+TEST_F(Win32MainWindow, BrowsesTheRegistryBacksUpTheClickedKeyAndRestoresIt) {
     const std::vector<std::string> roots{"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
                                          "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA"};
     ASSERT_TRUE(window_->hwnd()) << GetLastError();
@@ -129,15 +130,24 @@ TEST_F(Win32MainWindow, BrowsesTheRegistryAndBacksUpTheClickedKey) {
     EXPECT_EQ(images.iSelectedImage, static_cast<int>(tree::Image::Selected));
 
     // The backup runs the registry editor while the window keeps running, then lists the file.
+    const std::wstring keyPath = wide(keys.front());
+    const auto setCheck = [&](const wchar_t* data) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, keyPath.c_str(), L"KarvoCheck", REG_SZ, data,
+                        static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    };
+    const auto editorDone = [&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (window_->logic().pendingEditorRuns() > 0 && std::chrono::steady_clock::now() < deadline) {
+            pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return window_->logic().pendingEditorRuns() == 0;
+    };
+    setCheck(L"before");
     SetWindowTextW(window_->control("txtFilename"), L"first");
     press("cmdBackup");
     EXPECT_TRUE(IsWindowVisible(window_->control("lblMessage")));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (window_->logic().pendingEditorRuns() > 0 && std::chrono::steady_clock::now() < deadline) {
-        pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_EQ(window_->logic().pendingEditorRuns(), 0);
+    ASSERT_TRUE(editorDone());
     EXPECT_EQ(boxes_.size(), 1u) << boxes_.back();
     EXPECT_TRUE(std::filesystem::exists(tmp_ / controlText("Label1"))) << controlText("Label1");
     HWND list = window_->control("lstBack");
@@ -146,6 +156,18 @@ TEST_F(Win32MainWindow, BrowsesTheRegistryAndBacksUpTheClickedKey) {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0), 2 * MulDiv(3615, dpi, 1440));
+
+    // Changed behind the program's back, the key comes back from the chosen backup, as Wine's reg sees it.
+    setCheck(L"after");
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    SendMessageW(window_->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    press("cmdRestore");
+    ASSERT_TRUE(editorDone());
+    const std::string seen = (tmp_ / "reg.txt").string();
+    std::system(("reg query \"HKCU\\" + keys.front() + "\" /v KarvoCheck > \"" + seen + "\"").c_str());
+    EXPECT_NE(test::readFile(seen).find("before"), std::string::npos) << test::readFile(seen);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, keyPath.c_str(), L"KarvoCheck");
 
     // Help's last item opens the About box, loaded; closing it only hides it.
     HMENU help = GetSubMenu(GetMenu(window_->hwnd()), 3);
