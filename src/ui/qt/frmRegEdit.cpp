@@ -1,5 +1,7 @@
 #include "ui/qt/frmRegEdit.h"
 
+#include "ui/Obeying.h"
+
 #include "platform/GetWin.h"
 #include "registry/RegistryService.h"
 #include "registry/cRegistry.h"
@@ -106,17 +108,7 @@ protected:
     }
 };
 
-// Runs a logic order; the signals it raises on the way are its echoes, not the user's events.
-class Obeying {
-public:
-    explicit Obeying(int& depth) : depth_(depth) { ++depth_; }
-    ~Obeying() { --depth_; }
-    Obeying(const Obeying&) = delete;
-    Obeying& operator=(const Obeying&) = delete;
-
-private:
-    int& depth_;
-};
+using karvo::ui::Obeying;
 
 }  // namespace
 

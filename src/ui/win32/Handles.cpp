@@ -27,4 +27,25 @@ std::string windowText(HWND window) {
     return utf8(text);
 }
 
+void registerWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HICON icon) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExW(instance, name, &wc))
+        return;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = name;
+    wc.hIcon = icon;
+    RegisterClassExW(&wc);
+}
+
+POINT windowDpi(HWND window) {
+    HDC dc = GetDC(window);
+    const POINT dpi{GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY)};
+    ReleaseDC(window, dc);
+    return dpi;
+}
+
 }  // namespace karvo::win32

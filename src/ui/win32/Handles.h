@@ -18,6 +18,11 @@ std::string utf8(std::wstring_view text);
 // A window's text as UTF-8.
 std::string windowText(HWND window);
 
+// Registers one of our window classes, once per process: the arrow cursor, the button face behind.
+void registerWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HICON icon = nullptr);
+// The window's screen density in dots per inch, across (x) and down (y); read once per window.
+POINT windowDpi(HWND window);
+
 struct WindowCloser {
     void operator()(HWND h) const { DestroyWindow(h); }
 };

@@ -19,14 +19,7 @@ HCURSOR cursorFor(int code) {
 
 cSplitter::cSplitter(HWND owner, std::int32_t orientation) : owner_(owner) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(instance, kClassName, &wc)) {
-        wc.lpfnWndProc = &barProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kClassName;
-        RegisterClassExW(&wc);
-    }
+    registerWindowClass(instance, kClassName, &barProc);
     bar_.reset(CreateWindowExW(0, kClassName, L"", WS_CHILD, 0, 0, 4, 4, owner, nullptr, instance, this));
     logic_.setOrientation(orientation);
     logic_.initialise();

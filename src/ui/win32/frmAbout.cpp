@@ -25,22 +25,11 @@ const about::Control* controlOf(UINT id) {
 
 frmAbout::frmAbout(HINSTANCE instance, HWND owner, reg::RegistryService& registry)
     : logic_(*this, desktop_, registry) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(instance, kClassName, &wc)) {
-        wc.lpfnWndProc = &windowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        RegisterClassExW(&wc);
-    }
+    registerWindowClass(instance, kClassName, &windowProc);
     window_.reset(CreateWindowExW(0, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, owner, nullptr, instance, this));
     desktop_.setOwner(hwnd());
-    HDC dc = GetDC(hwnd());
-    dpi_ = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(hwnd(), dc);
+    dpi_ = windowDpi(hwnd()).y;
     const auto px = [this](int twips) { return MulDiv(twips, dpi_, 1440); };
     // The box was laid out for small 8-point text; larger text would not fit the frames.
     font_ = makeFont(80, dpi_, FW_NORMAL);

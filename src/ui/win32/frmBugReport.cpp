@@ -36,22 +36,11 @@ void startWinsock() {
 
 frmBugReport::frmBugReport(HINSTANCE instance, HWND owner)
     : logic_(*this, *this, *this, desktop_), socket_(INVALID_SOCKET) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(instance, kClassName, &wc)) {
-        wc.lpfnWndProc = &windowProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClassName;
-        RegisterClassExW(&wc);
-    }
+    registerWindowClass(instance, kClassName, &windowProc);
     window_.reset(CreateWindowExW(0, kClassName, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, owner, nullptr, instance, this));
     desktop_.setOwner(hwnd());
-    HDC dc = GetDC(hwnd());
-    dpi_ = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(hwnd(), dc);
+    dpi_ = windowDpi(hwnd()).y;
     const auto px = [this](int twips) { return MulDiv(twips, dpi_, 1440); };
     // The rows are laid out for 8-point text; larger text would clip the labels.
     font_.reset(CreateFontW(-MulDiv(80, dpi_, 720), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,

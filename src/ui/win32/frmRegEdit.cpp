@@ -4,6 +4,8 @@
 
 #include "ui/win32/frmRegEdit.h"
 
+#include "ui/Obeying.h"
+
 #include "platform/GetWin.h"
 
 #include <windowsx.h>
@@ -26,17 +28,7 @@ constexpr int kMenuBase = 1000;     // menu ids: kMenuBase + index in app::menus
 constexpr UINT kCollapsed = WM_APP + 1;
 constexpr int kPicture = 16;
 
-// Runs a logic order; the notifications it raises on the way are its echoes, not the user's events.
-class Obeying {
-public:
-    explicit Obeying(int& depth) : depth_(depth) { ++depth_; }
-    ~Obeying() { --depth_; }
-    Obeying(const Obeying&) = delete;
-    Obeying& operator=(const Obeying&) = delete;
-
-private:
-    int& depth_;
-};
+using karvo::ui::Obeying;
 
 Font makeFont(int points, int dpi, int weight, const wchar_t* face) {
     return Font(CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -98,22 +90,6 @@ ImageList makeImages() {
     return list;
 }
 
-void registerClass(HINSTANCE instance, WNDPROC proc) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(instance, kClassName, &existing))
-        return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    RegisterClassExW(&wc);
-}
-
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 }  // namespace
@@ -122,14 +98,13 @@ frmRegEdit::frmRegEdit(HINSTANCE instance, const std::string& programFolder, std
     : instance_(instance), closed_(std::move(closed)), reg_(std::make_unique<cRegistry>()) {
     INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
-    registerClass(instance, &windowProc);
+    registerWindowClass(instance, kClassName, &windowProc, LoadIconW(nullptr, IDI_APPLICATION));
     window_.reset(CreateWindowExW(0, kClassName, wide(app::kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this));
     desktop_.setOwner(hwnd());
-    HDC dc = GetDC(hwnd());
-    dpiX_ = GetDeviceCaps(dc, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(hwnd(), dc);
+    const POINT dpi = windowDpi(hwnd());
+    dpiX_ = dpi.x;
+    dpiY_ = dpi.y;
     buildControls();
     buildMenus();
     app::Places places{programFolder, platform::GetWinDir(), reg::registryChoice().wine};
