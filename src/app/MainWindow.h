@@ -4,6 +4,7 @@
 // passes each event on, and carries out what MainView, TreeView and the desktop are told.
 #pragma once
 
+#include "compare/Comparison.h"
 #include "platform/Desktop.h"
 #include "tree/RegistryTree.h"
 
@@ -85,6 +86,11 @@ public:
     virtual void openWindow(std::string_view name) = 0;
     // Closes every other window of the program.
     virtual void closeOtherWindows() = 0;
+    // Opens a comparison window ("frmCompare") on a backup compared with the registry; each
+    // comparison gets a window of its own.
+    virtual void openComparison(const std::string& backupName, compare::Comparison comparison) = 0;
+    // Greys a menu item (named as in menus()) out, or back in.
+    virtual void enableMenu(std::string_view item, bool enabled) = 0;
     // An export or import has finished and its outcome is on screen.
     virtual void editorFinished(bool ok) = 0;
 

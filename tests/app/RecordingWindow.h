@@ -39,6 +39,7 @@ public:
     std::map<tree::NodeId, Shown> nodes;
     std::vector<std::string> backups, favourites;
     int busy = 0;
+    std::vector<compare::Comparison> comparisons;
 
     explicit RecordingWindow(Lines& into) : lines(into) {
         for (const app::Control& c : app::controls())
@@ -70,6 +71,13 @@ public:
     void closeWindow() override { say("close"); }
     void openWindow(std::string_view name) override { say("window " + std::string(name)); }
     void closeOtherWindows() override { say("close others"); }
+    void openComparison(const std::string& backupName, compare::Comparison c) override {
+        say("comparison " + backupName);
+        comparisons.push_back(std::move(c));
+    }
+    void enableMenu(std::string_view item, bool enabled) override {
+        say(std::string(enabled ? "enable " : "grey ") + std::string(item));
+    }
     void editorFinished(bool ok) override { say(ok ? "finished ok" : "finished failed"); }
 
     void addNodes(tree::NodeId parent, std::span<const tree::NodeId> ids, std::span<const std::string> t) override {

@@ -31,6 +31,7 @@
 
 namespace app = karvo::app;
 namespace tree = karvo::tree;
+namespace compare = karvo::compare;
 using tree::Image;
 using tree::NodeId;
 
@@ -394,6 +395,13 @@ void frmRegEdit::openWindow(std::string_view name) {
     }
     window->show();
     window->raise();
+}
+
+void frmRegEdit::openComparison(const std::string&, compare::Comparison) {}
+
+void frmRegEdit::enableMenu(std::string_view item, bool enabled) {
+    if (auto* action = findChild<QAction*>(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size()))))
+        action->setEnabled(enabled);
 }
 
 void frmRegEdit::closeOtherWindows() {

@@ -65,6 +65,8 @@ private:
     void closeWindow() override;
     void openWindow(std::string_view name) override;
     void closeOtherWindows() override;
+    void openComparison(const std::string& backupName, karvo::compare::Comparison comparison) override;
+    void enableMenu(std::string_view item, bool enabled) override;
     void editorFinished(bool ok) override { emit editorRunFinished(ok); }
     // TreeView
     void addNodes(karvo::tree::NodeId parent, std::span<const karvo::tree::NodeId> ids,

@@ -497,6 +497,16 @@ void frmRegEdit::openWindow(std::string_view name) {
     about_->open();
 }
 
+void frmRegEdit::openComparison(const std::string&, compare::Comparison) {}
+
+void frmRegEdit::enableMenu(std::string_view item, bool enabled) {
+    const auto items = app::menus();
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (item == items[i].name)
+            EnableMenuItem(GetMenu(hwnd()), static_cast<UINT>(kMenuBase + static_cast<int>(i)),
+                           MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
 void frmRegEdit::closeOtherWindows() {
     if (about_)
         about_->close();

@@ -68,6 +68,8 @@ private:
     void closeWindow() override;
     void openWindow(std::string_view name) override;
     void closeOtherWindows() override;
+    void openComparison(const std::string& backupName, karvo::compare::Comparison comparison) override;
+    void enableMenu(std::string_view item, bool enabled) override;
     void editorFinished(bool) override {}
     // TreeView
     void addNodes(tree::NodeId parent, std::span<const tree::NodeId> ids, std::span<const std::string> texts) override;
