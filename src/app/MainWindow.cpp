@@ -2,16 +2,22 @@
 
 #include "backup/Backups.h"
 #include "favourites/Favourites.h"
+#include "registry/TextCodec.h"
+#include "registry/cRegistry.h"
 
 #include <algorithm>
+#include <fstream>
+#include <system_error>
 
 namespace karvo::app {
 
+namespace fs = std::filesystem;
 namespace fav = favourites;
 using platform::vbExclamation;
 using platform::vbInformation;
 using platform::vbNo;
 using platform::vbOKOnly;
+using platform::vbQuestion;
 using platform::vbYesNo;
 using tree::kNoNode;
 using tree::NodeId;
@@ -55,6 +61,12 @@ constexpr MenuItem kMenus[] = {
     {"mnuEditTOP", "&Actions", "mnuEdit_2", "&Restore Selected"},
     {"mnuEditTOP", "&Actions", "mnuEdit_3", "-"},
     {"mnuEditTOP", "&Actions", "mnuEdit_4", "&Delete Selected"},
+    {"mnuEditTOP", "&Actions", "mnuEdit_5", "-"},
+    {"mnuEditTOP", "&Actions", "mnuEdit_6", "&Compare with Registry..."},
+    {"mnuEditTOP", "&Actions", "mnuEdit_7", "-"},
+    {"mnuEditTOP", "&Actions", "mnuEdit_8", "Restore E&xactly..."},
+    {"mnuEditTOP", "&Actions", "mnuEdit_9", "-"},
+    {"mnuEditTOP", "&Actions", "mnuEdit_10", "&Undo Last Restore"},
     {"mnuViewTOP", "&View", "mnuView_0", "Registry &Editor"},
     {"mnuViewTOP", "&View", "mnuView_1", "-"},
     {"mnuViewTOP", "&View", "mnuView_2", "&Refresh"},
@@ -73,7 +85,7 @@ std::span<const MenuItem> menus() { return kMenus; }
 
 MainWindow::MainWindow(MainView& view, tree::TreeView& treeView, platform::Desktop& desktop,
                        platform::ProcessRunner& runner, cRegistry& registry, Places places)
-    : view_(view), desktop_(desktop), runner_(runner), places_(std::move(places)),
+    : view_(view), desktop_(desktop), runner_(runner), registry_(registry), places_(std::move(places)),
       tree_(std::make_unique<tree::RegistryTree>(treeView, registry)), alive_(std::make_shared<MainWindow*>(this)) {}
 
 MainWindow::~MainWindow() {
@@ -108,6 +120,7 @@ void MainWindow::load() {
         chooseFavourite(0);
     view_.letEventsRun();
 
+    updateUndo();
     view_.showWindow();
     view_.focus("cmdDummy");
 }
@@ -211,7 +224,8 @@ void MainWindow::runEditor(const std::string& commandLine, Outcome outcome) {
                        [alive = alive_, outcome = std::move(outcome)](const platform::ProcessOutcome& result) {
                            if (MainWindow* self = *alive) {
                                self->editorDone();
-                               self->view_.editorFinished(outcome(*self, result));
+                               if (const std::optional<bool> ok = outcome(*self, result))
+                                   self->view_.editorFinished(*ok);
                            }
                        });
 }
@@ -264,16 +278,22 @@ void MainWindow::backupCommand() {
     showMessage("Creating backup file " + name);
     view_.letEventsRun();
     const backup::WriteTime writtenBefore = backup::lastWritten(file);
-    runEditor(commandLine, [name, file, writtenBefore](MainWindow& self, const platform::ProcessOutcome& outcome) {
+    const std::string key = view_.text("txtIndex");
+    runEditor(commandLine, [name, file, writtenBefore, key](MainWindow& self, const platform::ProcessOutcome& outcome) {
         std::string reason = outcome.errorText;
-        const int status =
+        int status =
             backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor, file, writtenBefore);
+        // A backup counts once the file has been read back and holds what the registry holds.
+        if (outcome.started && status == 0) {
+            if (reason = self.verified(file, compare::Expect::Equal, key); !reason.empty())
+                status = 1;
+        }
         const auto report = backup::exportReport(name, outcome.started, status, reason);
         self.view_.setText("lblMessage", report.status);
         if (!report.ok)
             self.box(report.message, vbOKOnly, kAppTitle);
         self.refillBackupList(false);
-        return report.ok;
+        return std::optional<bool>(report.ok);
     });
 }
 
@@ -302,9 +322,16 @@ void MainWindow::restoreCommand() {
     // The listed name stands for its file whatever the letter case of its extension.
     const std::string file = backup::backupFileName(places_.programFolder, entry);
     const std::string commandLine = backup::importCommandLine(places_.winDir, file.empty() ? entry + ".reg" : file);
-    runEditor(commandLine, [name](MainWindow& self, const platform::ProcessOutcome& outcome) {
+    const fs::path backupFile = places_.programFolder / (file.empty() ? entry + ".reg" : file);
+    runEditor(commandLine, [name, backupFile](MainWindow& self, const platform::ProcessOutcome& outcome) {
         std::string reason = outcome.errorText;
-        const int status = backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor);
+        int status = backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor);
+        // Whatever the editor's status said, the registry must now hold every key and value of the
+        // backup (an editor that did not write, or an elevation the user declined, ends with 0 too).
+        if (outcome.started && status == 0) {
+            if (reason = self.verified(backupFile, compare::Expect::Merged); !reason.empty())
+                status = 1;
+        }
         const auto report = backup::importReport(name, outcome.started, status, reason);
         self.view_.setText("lblMessage", report.status);
         if (report.ok) {
@@ -314,7 +341,7 @@ void MainWindow::restoreCommand() {
         } else {
             self.box(report.message, vbOKOnly, kAppTitle);
         }
-        return report.ok;
+        return std::optional<bool>(report.ok);
     });
 }
 
@@ -327,6 +354,212 @@ void MainWindow::deleteCommand() {
             kAppTitle);
     view_.letEventsRun();
     refillBackupList(true);
+}
+
+// ---- comparison, exact restore and undo ---------------------------------------------------------
+
+namespace {
+
+std::string count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// What an exact restore will do to the key, for the question before it.
+std::string changesText(const compare::Comparison& c) {
+    const compare::Counts& v = c.valueCounts;
+    const compare::Counts& k = c.keyCounts;
+    return count(v.changed, "value", "values") + " will change, " + count(v.onlyInBackup, "value", "values") + " and " +
+           count(k.onlyInBackup, "key", "keys") + " will come back, " + count(v.onlyInRegistry, "value", "values") +
+           " and " + count(k.onlyInRegistry, "key", "keys") + " will be removed";
+}
+
+// The editor gets paths relative to its working folder, the program folder.
+std::string relativeToProgramFolder(const fs::path& file, const fs::path& programFolder) {
+    return file.lexically_relative(programFolder).make_preferred().string();
+}
+
+// The work file an exact restore imports: hidden, so it is never taken for a safety backup.
+fs::path exactRestoreFile(const fs::path& safety) { return safety / ".exact restore.reg"; }
+
+}  // namespace
+
+std::string MainWindow::verified(const fs::path& file, compare::Expect expect, const std::string& key) {
+    view_.setBusy(true);
+    const compare::Comparison c = compare::compareWithRegistry(registry_.service(), file);
+    view_.setBusy(false);
+    std::string wrong = compare::mismatch(c, expect);
+    if (wrong.empty() && !key.empty()) {
+        const std::string holds = c.tops.size() == 1 ? c.fullPath(c.tops.front()) : std::string();
+        if (tree::lessIgnoringCase(holds, key) || tree::lessIgnoringCase(key, holds))
+            wrong = "it is no backup of " + key;
+    }
+    return wrong.empty() ? wrong : "The registry does not hold what " + file.filename().string() + " holds: " + wrong;
+}
+
+void MainWindow::updateUndo() {
+    view_.enableMenu("mnuEdit_10", backup::newestSafetyBackup(backup::safetyFolder(places_.programFolder)).has_value());
+}
+
+void MainWindow::compareCommand() {
+    if (!backupIsChosen("compare"))
+        return;
+    const std::string entry = backups_[chosenBackup_];
+    const std::string file = backup::backupFileName(places_.programFolder, entry);
+    view_.setBusy(true);
+    compare::Comparison c = compare::compareWithRegistry(registry_.service(), places_.programFolder / (file.empty() ? entry + ".reg" : file));
+    view_.setBusy(false);
+    if (!c.ok) {
+        box("The backup " + entry + " could not be compared with the registry" + kFiveBlanks + kCrLf + c.problem +
+                kFiveBlanks,
+            vbOKOnly | vbExclamation, kAppTitle);
+        return;
+    }
+    view_.openComparison(entry, std::move(c));
+}
+
+void MainWindow::restoreExactlyCommand() {
+    if (!backupIsChosen("restore"))
+        return;
+    const std::string entry = backups_[chosenBackup_];
+    if (const auto refusal = backup::checkBackupName(entry)) {
+        box(refusal->text, vbOKOnly | vbInformation, refusal->caption);
+        view_.focus("lstBack");
+        return;
+    }
+    const std::string file = backup::backupFileName(places_.programFolder, entry);
+    restoreExactly(places_.programFolder / (file.empty() ? entry + ".reg" : file), entry, false);
+}
+
+void MainWindow::undoLastRestoreCommand() {
+    const auto newest = backup::newestSafetyBackup(backup::safetyFolder(places_.programFolder));
+    updateUndo();
+    if (!newest) {
+        box(std::string("There is no restore to undo") + kFiveBlanks, vbOKOnly | vbInformation, "Nothing to Undo");
+        return;
+    }
+    restoreExactly(*newest, newest->stem().string(), true);
+}
+
+void MainWindow::restoreExactly(const fs::path& file, const std::string& label, bool undo) {
+    view_.setBusy(true);
+    const compare::Comparison c = compare::compareWithRegistry(registry_.service(), file);
+    view_.setBusy(false);
+    if (!c.ok) {
+        box("The backup " + label + " could not be compared with the registry" + kFiveBlanks + kCrLf + c.problem +
+                kFiveBlanks,
+            vbOKOnly | vbExclamation, kAppTitle);
+        return;
+    }
+    // The safety backup is one export of one key.
+    if (c.tops.size() != 1) {
+        box("The backup " + label + " holds more than one key, so it cannot be restored exactly" + kFiveBlanks + kCrLf +
+                "Use Restore to import it" + kFiveBlanks,
+            vbOKOnly | vbInformation, kAppTitle);
+        return;
+    }
+    const std::string key = c.fullPath(c.tops.front());
+    if (c.identical()) {
+        box(key + " already holds exactly what the backup " + label + " holds" + kFiveBlanks, vbOKOnly | vbInformation,
+            kAppTitle);
+        return;
+    }
+    const backup::SafetyName taken = backup::readSafetyName(file.filename().string());
+    const std::string question =
+        (undo ? "Undo the restore of " + taken.label + " made at " + taken.time + "?"
+              : "Restore " + label + " exactly?") +
+        kFiveBlanks + kCrLf + kCrLf + key + " will hold exactly what the backup holds: " + changesText(c) + "." +
+        kFiveBlanks + kCrLf + kCrLf + "A safety backup of the key is taken first; Undo Last Restore puts it back." +
+        kFiveBlanks;
+    if (box(question, vbYesNo | vbQuestion, undo ? "Undo Last Restore?" : "Restore Exactly?") != platform::vbYes)
+        return;
+
+    showMessage("Restoring backup file " + label);
+    view_.setBusy(true);
+    ++pendingRuns_;
+    view_.letEventsRun();
+    const fs::path folder = backup::safetyFolder(places_.programFolder);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path safety = folder / backup::safetyFileName(undo ? "Undo" : label, std::chrono::system_clock::now());
+    if (c.keys[c.tops.front()].difference == compare::Difference::OnlyInBackup) {
+        // No key to export: the safety backup says that the key did not exist, so an undo removes it.
+        std::ofstream out(safety, std::ios::binary);
+        out << "\xFF\xFE" << text::utf8ToUtf16le("Windows Registry Editor Version 5.00\r\n\r\n[-" + key + "]\r\n\r\n");
+        out.close();
+        if (!out) {
+            editorDone();
+            view_.editorFinished(*exactRestoreFailed(label, true, "The safety backup " + safety.string() + " could not be written"));
+            return;
+        }
+        editorDone();
+        importExactly(file, label);
+        return;
+    }
+    runEditor(backup::exportToCommandLine(places_.winDir, relativeToProgramFolder(safety, places_.programFolder), key),
+              [file, label, safety, key](MainWindow& self, const platform::ProcessOutcome& outcome) -> std::optional<bool> {
+                  std::string reason = outcome.errorText;
+                  int status = backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor, safety, {});
+                  if (outcome.started && status == 0) {
+                      if (reason = self.verified(safety, compare::Expect::Equal, key); !reason.empty())
+                          status = 1;
+                  }
+                  if (!outcome.started || status != 0) {
+                      std::error_code ignored;
+                      fs::remove(safety, ignored);  // half a safety backup must never be undone to
+                      return self.exactRestoreFailed(
+                          label, outcome.started, "No safety backup could be taken, so nothing was restored: " + reason);
+                  }
+                  self.importExactly(file, label);
+                  return std::nullopt;
+              });
+}
+
+std::optional<bool> MainWindow::exactRestoreFailed(const std::string& label, bool started, const std::string& reason) {
+    const auto report = backup::importReport(label, started, 1, reason);
+    view_.setText("lblMessage", report.status);
+    box(report.message, vbOKOnly, kAppTitle);
+    updateUndo();
+    return false;
+}
+
+void MainWindow::importExactly(const fs::path& file, const std::string& label) {
+    view_.setBusy(true);
+    ++pendingRuns_;
+    // Composed from the registry as it is now, after the safety backup.
+    const compare::Comparison c = compare::compareWithRegistry(registry_.service(), file);
+    const fs::path work = exactRestoreFile(backup::safetyFolder(places_.programFolder));
+    bool written = c.ok;
+    if (written) {
+        std::ofstream out(work, std::ios::binary | std::ios::trunc);
+        written = compare::writeExactRestore(c, out);
+        out.close();
+        written = written && static_cast<bool>(out);
+    }
+    if (!written) {
+        editorDone();
+        view_.editorFinished(*exactRestoreFailed(
+            label, true, c.ok ? "The file " + work.string() + " could not be written" : c.problem));
+        return;
+    }
+    runEditor(backup::importCommandLine(places_.winDir, relativeToProgramFolder(work, places_.programFolder)),
+              [file, label, work](MainWindow& self, const platform::ProcessOutcome& outcome) -> std::optional<bool> {
+                  std::error_code ignored;
+                  fs::remove(work, ignored);
+                  std::string reason = outcome.errorText;
+                  int status = backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor);
+                  if (outcome.started && status == 0) {
+                      if (reason = self.verified(file, compare::Expect::Equal); !reason.empty())
+                          status = 1;
+                  }
+                  if (!outcome.started || status != 0)
+                      return self.exactRestoreFailed(label, outcome.started, reason);
+                  const auto report = backup::importReport(label, true, 0, reason);
+                  self.view_.setText("lblMessage", report.status);
+                  self.updateUndo();
+                  self.view_.letEventsRun();
+                  self.refresh();
+                  return std::optional<bool>(true);
+              });
 }
 
 // ---- favourites -----------------------------------------------------------------------------------
@@ -432,6 +665,12 @@ void MainWindow::menu(std::string_view item) {
         restoreCommand();
     else if (item == "mnuEdit_4")
         deleteCommand();
+    else if (item == "mnuEdit_6")
+        compareCommand();
+    else if (item == "mnuEdit_8")
+        restoreExactlyCommand();
+    else if (item == "mnuEdit_10")
+        undoLastRestoreCommand();
     else if (item == "mnuView_0")
         desktop_.open(places_.winDir + "\\Regedit.exe");
     else if (item == "mnuView_2")

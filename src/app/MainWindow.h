@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -128,6 +129,12 @@ public:
     void backupCommand();
     void restoreCommand();
     void deleteCommand();
+    // The chosen backup against the live key, in a window of its own.
+    void compareCommand();
+    // Makes the key exactly the chosen backup, after a safety backup of it.
+    void restoreExactlyCommand();
+    // Restores the newest safety backup exactly (taking a new one first, so an undo can be undone).
+    void undoLastRestoreCommand();
     // Reads the selected key again, keeping it open or closed.
     void refresh();
     void addFavourite();
@@ -154,15 +161,25 @@ private:
     void chooseFavourite(int index);
     void jumpToFavourite();
     void saveFavourites();
-    // Runs the registry editor; outcome reports its end and says whether it worked.
-    using Outcome = std::function<bool(MainWindow&, const platform::ProcessOutcome&)>;
+    // Runs the registry editor; outcome reports its end and says whether it worked, or nothing when
+    // another run of the editor carries the command on.
+    using Outcome = std::function<std::optional<bool>(MainWindow&, const platform::ProcessOutcome&)>;
     void runEditor(const std::string& commandLine, Outcome outcome);
     void editorDone();
+    // Why the registry does not hold what file should have left there, or (when key is given) why
+    // file is not that key's backup; "" when all is well.
+    std::string verified(const std::filesystem::path& file, compare::Expect expect, const std::string& key = {});
+    // Exact restore of file (label names it in messages): question, safety backup, import, check.
+    void restoreExactly(const std::filesystem::path& file, const std::string& label, bool undo);
+    void importExactly(const std::filesystem::path& file, const std::string& label);
+    std::optional<bool> exactRestoreFailed(const std::string& label, bool started, const std::string& reason);
+    void updateUndo();
     int box(const std::string& text, int style, const std::string& caption);
 
     MainView& view_;
     platform::Desktop& desktop_;
     platform::ProcessRunner& runner_;
+    cRegistry& registry_;
     Places places_;
     std::unique_ptr<tree::RegistryTree> tree_;
     std::vector<std::string> backups_;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <ctime>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -103,8 +105,54 @@ std::optional<NameRefusal> checkBackupName(const std::string& name) {
 
 std::string exportCommandLine(const std::string& winDir, const std::string& name, const std::string& root,
                               const std::string& keyPath) {
-    return winDir + "\\regedit /e " + platform::quoteArgument(name + root + ".reg") + ' ' +
-           platform::quoteArgument(keyPath, true);
+    return exportToCommandLine(winDir, name + root + ".reg", keyPath);
+}
+
+std::string exportToCommandLine(const std::string& winDir, const std::string& file, const std::string& keyPath) {
+    return winDir + "\\regedit /e " + platform::quoteArgument(file) + ' ' + platform::quoteArgument(keyPath, true);
+}
+
+fs::path safetyFolder(const fs::path& programFolder) { return programFolder / "Safety Backups"; }
+
+std::string safetyFileName(const std::string& label, std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() % 1000;
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d-%03d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(millis));
+    return std::string(stamp) + " " + label + ".reg";
+}
+
+SafetyName readSafetyName(const std::string& fileName) {
+    // 8 digits, "-", 6 digits, "-", 3 digits, a blank, the label, ".reg"
+    constexpr std::size_t kStamp = 19;
+    const auto digits = [&](std::size_t from, std::size_t n) {
+        return std::all_of(fileName.begin() + static_cast<std::ptrdiff_t>(from),
+                           fileName.begin() + static_cast<std::ptrdiff_t>(from + n),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (fileName.size() < kStamp + 5 || !digits(0, 8) || fileName[8] != '-' || !digits(9, 6) || fileName[15] != '-' ||
+        !digits(16, 3) || fileName[kStamp] != ' ' || !endsWithRegIgnoringCase(fileName))
+        return {};
+    const std::string& f = fileName;
+    return {f.substr(0, 4) + "-" + f.substr(4, 2) + "-" + f.substr(6, 2) + " " + f.substr(9, 2) + ":" + f.substr(11, 2) +
+                ":" + f.substr(13, 2),
+            f.substr(kStamp + 1, f.size() - kStamp - 5)};
+}
+
+std::optional<fs::path> newestSafetyBackup(const fs::path& folder) {
+    std::optional<fs::path> newest;
+    for (const std::string& name : listedFiles(folder))
+        if (!readSafetyName(name).time.empty() && (!newest || name > newest->filename().string()))
+            newest = folder / name;
+    return newest;
 }
 
 std::string importCommandLine(const std::string& winDir, const std::string& fileName) {

@@ -3,6 +3,7 @@
 // and the reports; the main window's logic calls these.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -39,8 +40,23 @@ std::optional<NameRefusal> checkBackupName(const std::string& name);
 // splits its command line with, so the key path arrives whatever its names hold.
 std::string exportCommandLine(const std::string& winDir, const std::string& name, const std::string& root,
                               const std::string& keyPath);
+// The same into any file (a path relative to the program folder).
+std::string exportToCommandLine(const std::string& winDir, const std::string& file, const std::string& keyPath);
 // <windir>\regedit.exe /s FILE, with the backup's own file name (see backupFileName).
 std::string importCommandLine(const std::string& winDir, const std::string& fileName);
+
+// Safety backups: the live key as it was before each exact restore, in a folder of their own in the
+// program folder, so "My Backups" never lists them. Named "YYYYMMDD-HHMMSS-mmm LABEL.reg" by local
+// time, so the newest sorts last; hidden files there are work files, never safety backups.
+std::filesystem::path safetyFolder(const std::filesystem::path& programFolder);
+std::string safetyFileName(const std::string& label, std::chrono::system_clock::time_point when);
+std::optional<std::filesystem::path> newestSafetyBackup(const std::filesystem::path& folder);
+// "YYYY-MM-DD HH:MM:SS" and the label a safety backup's name holds; both "" for another name.
+struct SafetyName {
+    std::string time;
+    std::string label;
+};
+SafetyName readSafetyName(const std::string& fileName);
 
 // Deletes the backup's file (see backupFileName); on failure error (when given) says why.
 bool deleteBackup(const std::filesystem::path& folder, const std::string& backupName, std::string* error = nullptr);

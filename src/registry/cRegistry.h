@@ -87,8 +87,10 @@ public:
     // The source every error carries: the program's file name without extension + ".cRegistry".
     static const std::string& ErrorSource();
 
-private:
+    // The registry it works on.
     karvo::reg::RegistryService& service();
+
+private:
     karvo::reg::HKey hive() const { return static_cast<karvo::reg::HKey>(classKey_); }
     [[noreturn]] static void raise(std::int32_t number, const std::string& description);
     std::string setValueFailure(const Variant& vValue) const;

@@ -2,7 +2,10 @@
 // shows, asks, runs and writes.
 #include "app/MainWindow.h"
 
+#include "backup/Backups.h"
 #include "favourites/Favourites.h"
+#include "platform/CommandLine.h"
+#include "regfile/RegFile.h"
 
 #include "RecordingWindow.h"
 #include "TestStore.h"
@@ -43,6 +46,19 @@ protected:
     std::vector<std::string> fields() {
         return {view.texts["txtIndex"], view.texts["txtFilename"], view.texts["txtRoot"], view.texts["Label1"]};
     }
+    // The registry editor's stand-in: does what the oldest run's command line asks on the test's
+    // registry (unless it only pretends), then ends with exitCode.
+    void editor(int exitCode = 0, bool writes = true, const std::string& errorText = "") {
+        const std::vector<std::string> args = platform::splitArguments(desktop.runningCommands.front());
+        if (writes && args.at(1) == "/e")
+            regfile::exportRegFile(store(), (dir / args.at(2)).string(), args.at(3), regfile::Format::Unicode5);
+        else if (writes && args.at(1) == "/s")
+            regfile::importRegFile(store(), (dir / args.at(2)).string());
+        desktop.finish(exitCode, errorText);
+    }
+    void backUp(const std::string& key, const std::string& file) {
+        ASSERT_TRUE(regfile::exportRegFile(store(), (dir / file).string(), key, regfile::Format::Unicode5).ok);
+    }
     void choose(const std::string& backup) {
         const auto at = std::find(view.backups.begin(), view.backups.end(), backup);
         ASSERT_NE(at, view.backups.end()) << backup;
@@ -56,7 +72,8 @@ TEST_F(MainWindowLogic, StartUpListsTheBackupsSortedAndCleansTheFavouritesWithou
     const std::string favourites = "Favorite Keys\r\n\r\nX\r\nX\r\n";
     writeFile(dir / "Favs.tlv", favourites);
     window.load();
-    EXPECT_EQ(desktop.take(), (Lines{"backups A_HKLM|b_HKCU", "favourites Favorite Keys|X", "show", "focus cmdDummy"}));
+    EXPECT_EQ(desktop.take(), (Lines{"backups A_HKLM|b_HKCU", "favourites Favorite Keys|X", "grey mnuEdit_10", "show",
+                                     "focus cmdDummy"}));
     EXPECT_EQ(readFile(dir / "Favs.tlv"), favourites);
     EXPECT_EQ(view.texts["txtIndex"], favourites::kPrompt);
 
@@ -140,9 +157,23 @@ TEST_F(MainWindowLogic, AnExportIsBelievedOnlyWithItsFileAndTheListKeepsTheChose
                                      "backups b_HKCU [b_HKCU]", "finished failed"}));
     window.backupCommand();
     desktop.take();
-    writeFile(dir / "a_HKCU.reg", "written");  // what the editor writes; listed before the chosen one
-    writeFile(dir / "Run_Key_HKCU.reg", "written");
-    desktop.finish(0);
+    writeFile(dir / "a_HKCU.reg", "written");  // listed before the chosen one
+    // A file that does not hold the key as the registry holds it is no backup, whatever the status
+    // said: another key's, or one the registry no longer matches.
+    for (const std::string& written : {kArea + "\\Other", kArea + "\\Run Key"}) {
+        backUp(written, "Run_Key_HKCU.reg");
+        setSz(kArea + "\\Run Key", "changed since", written);
+        desktop.finish(0);
+        EXPECT_EQ(view.texts["lblMessage"], "Backup file Run_Key could not be created");
+        EXPECT_TRUE(desktop.take().at(0).starts_with("box Karvo Backup [0]: The registry editor could not create the "
+                                                     "backup Run_Key     \r\nThe registry does not hold what "
+                                                     "Run_Key_HKCU.reg holds: "))
+            << written;
+        desktop.answers = {vbYes};
+        window.backupCommand();
+        desktop.take();
+    }
+    editor();
     EXPECT_EQ(view.texts["lblMessage"], "Run_Key backup has been created");
     EXPECT_EQ(desktop.take(), (Lines{"backups a_HKCU|b_HKCU|Run_Key_HKCU [b_HKCU]", "finished ok"}));
 }
@@ -229,6 +260,121 @@ TEST_F(MainWindowLogic, MenusAndTheStatusLine) {
     for (const char* name : app::tabOrder())
         EXPECT_EQ(std::count_if(app::controls().begin(), app::controls().end(),
                                 [&](const app::Control& c) { return std::string(c.name) == name; }), 1) << name;
+}
+
+TEST_F(MainWindowLogic, ARestoreIsBelievedOnlyWhenTheRegistryHoldsTheBackup) {
+    setSz(kArea + "\\Run Key", "v", "backed up");
+    backUp(kArea + "\\Run Key", "Run_HKCU.reg");
+    setSz(kArea + "\\Run Key", "v", "changed since");
+    start();
+    choose("Run_HKCU");
+    for (const bool writes : {false, true}) {
+        window.restoreCommand();
+        desktop.take();
+        editor(0, writes);  // status 0 either way, as Wine's editor and a declined elevation end
+        EXPECT_EQ(view.texts["lblMessage"], writes ? "Run_HKCU has been restored" : "Backup file Run_HKCU could not be restored");
+        EXPECT_EQ(desktop.take().back(), writes ? "finished ok" : "finished failed");
+    }
+    EXPECT_EQ(data(kArea + "\\Run Key", "v"), wz("backed up"));
+}
+
+TEST_F(MainWindowLogic, AnExactRestoreKeepsASafetyBackupAndUndoingItBringsTheChangesBack) {
+    const std::string key = kArea + "\\Run Key";
+    setSz(key, "changed", "before");
+    setSz(key, "deleted", "kept");
+    backUp(key, "Run_HKCU.reg");
+    setSz(key, "changed", "after");
+    setSz(key, "added", "new");
+    store().DeleteTree(open(key), "Sub");
+    ASSERT_EQ(reg::kErrorSuccess, store().RegDeleteValueA(open(key), "deleted"));
+    const auto state = [&] {
+        return data(key, "changed") + "|" + data(key, "added") + "|" + data(key, "deleted") + (exists(key + "\\Sub") ? "|Sub" : "");
+    };
+    const std::string backedUp = wz("before") + "||" + wz("kept") + "|Sub", changed = wz("after") + "|" + wz("new") + "|";
+    start();
+    EXPECT_EQ(desktop.take(), Lines{});
+    choose("Run_HKCU");
+    window.menu("mnuEdit_6");
+    EXPECT_EQ(desktop.take(), Lines{"comparison Run_HKCU"});
+    EXPECT_EQ(view.comparisons.at(0).valueCounts.differences(), 3u);
+
+    desktop.answers = {vbYes};
+    window.menu("mnuEdit_8");
+    Lines lines = desktop.take();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "box Restore Exactly? [36]: Restore Run_HKCU exactly?     \r\n\r\n" + key +
+                            " will hold exactly what the backup holds: 1 value will change, 1 value and 1 key will come "
+                            "back, 1 value and 0 keys will be removed.     \r\n\r\nA safety backup of the key is taken "
+                            "first; Undo Last Restore puts it back.     ");
+    EXPECT_TRUE(lines[2].starts_with("run 1 C:\\WIN\\regedit /e \"Safety Backups")) << lines[2];
+    editor();  // the safety backup
+    EXPECT_TRUE(desktop.take().back().ends_with("regedit.exe /s \"Safety Backups" + std::string(1, fs::path::preferred_separator) +
+                                                ".exact restore.reg\""));
+    editor();  // the composed file
+    EXPECT_EQ(state(), backedUp);
+    EXPECT_EQ(view.texts["lblMessage"], "Run_HKCU has been restored");
+    lines = desktop.take();
+    EXPECT_EQ(lines.front(), "enable mnuEdit_10");
+    EXPECT_EQ(lines.back(), "finished ok");
+    EXPECT_EQ(backup::backupNames(backup::safetyFolder(dir.path())).size(), 1u);  // the work file is gone
+
+    // Undo, and undo the undo: each takes a safety backup of its own first.
+    for (const std::string& expected : {changed, backedUp}) {
+        desktop.answers = {vbYes};
+        window.menu("mnuEdit_10");
+        EXPECT_TRUE(desktop.take().at(0).starts_with("box Undo Last Restore? [36]: Undo the restore of "));
+        editor();
+        editor();
+        EXPECT_EQ(state(), expected);
+    }
+    EXPECT_EQ(backup::backupNames(backup::safetyFolder(dir.path())).size(), 3u);
+    EXPECT_EQ(view.busy, 0);
+}
+
+TEST_F(MainWindowLogic, AnExactRestoreIsRefusedOrStoppedBeforeItChangesAnything) {
+    const std::string key = kArea + "\\Run Key";
+    backUp(key, "Same_HKCU.reg");
+    writeFile(dir / "Two_HKCU.reg", "REGEDIT4\r\n\r\n[" + key + "]\r\n\r\n[" + kArea + "\\Other]\r\n");
+    writeFile(dir / "Junk_HKCU.reg", "junk");
+    setSz(key, "added", "since");
+    backUp(key, "Later_HKCU.reg");
+    ASSERT_EQ(reg::kErrorSuccess, store().RegDeleteValueA(open(key), "added"));
+    start();
+    struct Row {
+        const char* backup;
+        std::vector<int> answers;
+        std::string firstLine;
+    } rows[] = {
+        {"", {}, "box Nothing Selected [64]: Please select a Backup to restore     "},
+        {"Same_HKCU", {}, "box Karvo Backup [64]: " + key + " already holds exactly what the backup Same_HKCU holds     "},
+        {"Two_HKCU", {}, "box Karvo Backup [64]: The backup Two_HKCU holds more than one key, so it cannot be restored "
+                         "exactly     \r\nUse Restore to import it     "},
+        {"Junk_HKCU", {}, "box Karvo Backup [48]: The backup Junk_HKCU could not be compared with the registry     \r\n"},
+        {"Later_HKCU", {vbNo}, "box Restore Exactly? [36]: Restore Later_HKCU exactly?     \r\n\r\n"},
+    };
+    for (const Row& row : rows) {
+        if (*row.backup)
+            choose(row.backup);
+        desktop.answers = row.answers;
+        window.restoreExactlyCommand();
+        const Lines lines = desktop.take();
+        EXPECT_TRUE(lines.at(0).starts_with(row.firstLine)) << lines.at(0);
+        EXPECT_TRUE(desktop.running.empty()) << row.backup;
+    }
+    window.undoLastRestoreCommand();
+    EXPECT_EQ(desktop.take(), (Lines{"grey mnuEdit_10", "box Nothing to Undo [64]: There is no restore to undo     "}));
+
+    // A safety backup that the editor could not take stops the restore.
+    desktop.answers = {vbYes};
+    window.restoreExactlyCommand();
+    desktop.take();
+    editor(1, false, "regedit: disk full");
+    EXPECT_EQ(view.texts["lblMessage"], "Backup file Later_HKCU could not be restored");
+    EXPECT_EQ(desktop.take().at(0), "box Karvo Backup [0]: The registry editor could not restore the backup Later_HKCU     "
+                                    "\r\nNo safety backup could be taken, so nothing was restored: regedit: disk full     ");
+    EXPECT_TRUE(desktop.running.empty());
+    EXPECT_FALSE(backup::newestSafetyBackup(backup::safetyFolder(dir.path())));
+    EXPECT_EQ(data(key, "added"), "");
 }
 
 }  // namespace

@@ -34,14 +34,17 @@ public:
     }
     // Programs run and not finished yet; finish() answers the oldest.
     std::vector<std::function<void(const platform::ProcessOutcome&)>> running;
+    std::vector<std::string> runningCommands;  // their command lines
     void runProgram(const std::string& commandLine, int windowStyle,
                     std::function<void(const platform::ProcessOutcome&)> done) override {
         lines.push_back("run " + std::to_string(windowStyle) + " " + commandLine);
         running.push_back(std::move(done));
+        runningCommands.push_back(commandLine);
     }
     void finish(int exitCode, const std::string& errorText = "", bool started = true) {
         auto done = std::move(running.front());
         running.erase(running.begin());
+        runningCommands.erase(runningCommands.begin());
         done(platform::ProcessOutcome{started, exitCode, errorText});
     }
     // The lines recorded since the last call.
