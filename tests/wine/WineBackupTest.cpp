@@ -78,6 +78,32 @@ TEST_F(WineBackup, BackUpChangeInWineRestoreAndWineSeesTheKeyAsItWas) {
     EXPECT_EQ(text("lblMessage"), "Backup file Blocked could not be created");
 }
 
+TEST_F(WineBackup, RestoreExactlyThroughWinesEditorThenUndoIt) {
+    ASSERT_EQ(wine("reg add \"" + keyPath + "\" /v Colour /d Blue /f"), 0);
+    ASSERT_EQ(wine("reg add \"" + keyPath + "\" /v Shape /d Round /f"), 0);
+    load();
+    clickNode(QString::fromStdString(keyPath));
+    press("cmdBackup");
+    ASSERT_TRUE(editorsFinished());
+    const QString name = txtFilename()->text();
+    const auto state = [&] {
+        std::string out;
+        wine("reg query \"" + keyPath + "\"", &out);
+        std::string values;
+        for (const char* value : {"Colour", "Shape", "Added"})
+            values += out.find(value) != std::string::npos ? value : "-";
+        return values + colour();
+    };
+    const std::string backedUp = state();
+    wine("reg add \"" + keyPath + "\" /v Colour /d Red /f");
+    wine("reg add \"" + keyPath + "\" /v Added /d New /f");
+    wine("reg delete \"" + keyPath + "\" /v Shape /f");
+    const std::string changed = state();
+    clickBackup(name + "_HKCU");
+    EXPECT_EQ(restoreExactlyThenUndo(state), (std::vector<std::string>{backedUp, changed}));
+    EXPECT_EQ(boxes.shown.size(), 2u);  // the two questions, no failure
+}
+
 TEST(WinePrefixChoice, APrefixWineIsStillSettingUpIsWaitedForAFolderThatIsNoneIsRefusedUntouched) {
     if (const std::string why = test::winePrefixMissing(); !why.empty())
         GTEST_SKIP() << why;

@@ -256,6 +256,27 @@ TEST_F(BackupCommands, BackUpThenRestoreThroughTheRegistryEditorAndReplaceOnlyOn
     EXPECT_EQ(backups(), QStringList{"my_backup_HKCU"});
 }
 
+TEST_F(BackupCommands, RestoreExactlyMakesTheKeyTheBackupAndUndoBringsTheChangesBack) {
+    reg.setSz(kKey, "Shape", "Round");
+    markTestKey();
+    press("cmdBackup");
+    ASSERT_TRUE(editorsFinished());
+    const auto state = [&] {
+        return reg.data(kKey, "Colour") + "|" + reg.data(kKey, "Added") + "|" + reg.data(kKey, "Shape");
+    };
+    const std::string backedUp = state();
+    reg.setSz(kKey, "Colour", "Red");
+    reg.setSz(kKey, "Added", "New");
+    ASSERT_EQ(karvo::reg::kErrorSuccess, reg.store().RegDeleteValueA(reg.open(kKey), "Shape"));
+    const std::string changed = state();
+    clickBackup("Karvo_Test_HKCU");
+    EXPECT_EQ(restoreExactlyThenUndo(state), (std::vector<std::string>{backedUp, changed}));
+    const Boxes shown = takeBoxes(boxes);
+    ASSERT_EQ(shown.size(), 2u);  // the two questions, no failure
+    EXPECT_NE(shown[0].find("Restore Karvo_Test_HKCU exactly?"), std::string::npos) << shown[0];
+    EXPECT_TRUE(text("lblMessage").endsWith(" Karvo_Test_HKCU has been restored"));  // a safety backup's name
+}
+
 TEST_F(BackupCommands, ARefillKeepsTheChosenBackupAndOnlyAChoiceFillsTheNameBox) {
     for (const char* name : {"a_HKCU.reg", "B_HKCU.reg", "c_HKCU.reg"})
         writeFile(folder / name, "x");

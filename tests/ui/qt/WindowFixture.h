@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 
 namespace karvo::test {
@@ -110,6 +111,19 @@ protected:
     // Waits until every started registry editor has reported back.
     bool editorsFinished() const {
         return QTest::qWaitFor([this] { return window->pendingEditorRuns() == 0; }, 30000);
+    }
+    // Restores the chosen backup exactly, then undoes that, answering Yes to each question: the
+    // key's state() after each.
+    std::vector<std::string> restoreExactlyThenUndo(const std::function<std::string()>& state) {
+        std::vector<std::string> states;
+        for (const char* item : {"mnuEdit_8", "mnuEdit_10"}) {
+            boxes.answers = {platform::vbYes};
+            menu(item);
+            if (!editorsFinished())
+                break;
+            states.push_back(state());
+        }
+        return states;
     }
 };
 
