@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <unordered_map>
 #include <utility>
 
@@ -67,28 +68,85 @@ struct Node {
     std::vector<ValueEntry> values;
 };
 
+// The model's keys found by parent and name, letter case ignored: open addressing over the node
+// numbers, so a key costs no allocation of its own and is mostly found at the first probe.
+class ChildIndex {
+public:
+    std::uint32_t find(const std::vector<Node>& nodes, std::uint32_t parent, std::string_view folded) const {
+        if (slots_.empty())
+            return kNoKey;
+        const std::uint64_t h = hash(parent, folded);
+        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.node == kNoKey)
+                return kNoKey;
+            if (slot.hash == h && nodes[slot.node].parent == parent && nodes[slot.node].folded == folded)
+                return slot.node;
+        }
+    }
+
+    void add(const std::vector<Node>& nodes, std::uint32_t node) {
+        if (2 * (used_ + 1) > slots_.size()) {
+            std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(std::max<std::size_t>(1024, 2 * slots_.size())));
+            mask_ = slots_.size() - 1;
+            for (const Slot& slot : old)
+                if (slot.node != kNoKey)
+                    insert(slot.hash, slot.node);
+        }
+        insert(hash(nodes[node].parent, nodes[node].folded), node);
+        ++used_;
+    }
+
+private:
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t node = kNoKey;
+    };
+
+    static std::uint64_t hash(std::uint32_t parent, std::string_view folded) {
+        return std::hash<std::string_view>{}(folded) ^ (parent * 0x9E3779B97F4A7C15ull);
+    }
+    void insert(std::uint64_t h, std::uint32_t node) {
+        std::size_t i = h & mask_;
+        while (slots_[i].node != kNoKey)
+            i = (i + 1) & mask_;
+        slots_[i] = {h, node};
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t used_ = 0;
+};
+
 // Values are found by name by a scan while a key has few, through an index beyond that.
 constexpr std::size_t kScanLimit = 16;
 
 // Builds the model as the reader hands over the file's changes.
+//
+// The values of the key being read collect in one vector that keeps its room, and go to their key,
+// in a vector of just their size, once the file moves on: no room is left over in a million values.
 class Backup final : public regfile::RegVisitor {
 public:
     std::string key(HKey root, const std::string& path) override {
+        settle();
         current_ = find(root, path);
         for (std::uint32_t at = current_; at != kNoKey && !nodes_[at].present; at = nodes_[at].parent)
             nodes_[at].present = true;  // importing a key makes its parents
+        // A key listed again takes its values up where the file left them.
+        std::move(nodes_[current_].values.begin(), nodes_[current_].values.end(), std::back_inserter(staged_));
+        nodes_[current_].values = {};
         return {};
     }
 
     std::string deleteKey(HKey root, const std::string& path) override {
-        current_ = kNoKey;
+        settle();
         std::vector<std::uint32_t> pending{find(root, path)};
         nodes_[pending.back()].cleared = true;
         while (!pending.empty()) {
             Node& node = nodes_[pending.back()];
             pending.pop_back();
             node.present = false;
-            node.values.clear();
+            node.values = {};
             index_.erase(static_cast<std::uint32_t>(&node - nodes_.data()));
             pending.insert(pending.end(), node.children.begin(), node.children.end());
         }
@@ -110,12 +168,17 @@ public:
         return {};
     }
 
+    // The file has been read to its end.
+    void done() {
+        settle();
+        index_.clear();
+        staged_ = {};
+    }
+
     std::vector<Node>& nodes() { return nodes_; }
     // The child of `parent` whose name folds to `folded`; kNoKey when the file has none.
-    std::uint32_t child(std::uint32_t parent, std::string_view folded) {
-        mapKey(parent, folded);
-        const auto it = byName_.find(lookup_);
-        return it == byName_.end() ? kNoKey : it->second;
+    std::uint32_t child(std::uint32_t parent, std::string_view folded) const {
+        return children_.find(nodes_, parent, folded);
     }
     // Listed keys not below another listed key, in the order the file first lists them.
     std::vector<std::uint32_t> tops() const {
@@ -135,34 +198,68 @@ public:
     }
 
 private:
-    void mapKey(std::uint32_t parent, std::string_view folded) {
-        lookup_.assign(reinterpret_cast<const char*>(&parent), sizeof parent);
-        lookup_.append(folded);
+    struct Known {
+        std::size_t end;  // where the key's name ends in lastPath_
+        std::uint32_t node;
+    };
+
+    void settle() {
+        if (current_ == kNoKey)
+            return;
+        std::vector<ValueEntry> values;
+        values.reserve(staged_.size());
+        std::move(staged_.begin(), staged_.end(), std::back_inserter(values));
+        nodes_[current_].values = std::move(values);
+        staged_.clear();
+        current_ = kNoKey;
     }
 
+    // The node of `name` below `parent`, made when the file has not named it before.
+    std::uint32_t step(std::uint32_t parent, HKey root, std::string_view name) {
+        std::string folded = parent == kNoKey ? std::string(name) : reg::detail::foldName(name);
+        if (const std::uint32_t known = child(parent, folded); known != kNoKey)
+            return known;
+        const auto made = static_cast<std::uint32_t>(nodes_.size());
+        Node node;
+        node.name = std::string(name);
+        node.folded = std::move(folded);
+        node.parent = parent;
+        node.root = root;
+        nodes_.push_back(std::move(node));
+        children_.add(nodes_, made);
+        if (parent != kNoKey)
+            nodes_[parent].children.push_back(made);
+        return made;
+    }
+
+    // The node of a key of the file. A file lists a parent before its children, so the search
+    // starts from the deepest key the last one found shares with this one.
     std::uint32_t find(HKey root, const std::string& path) {
-        std::uint32_t at = kNoKey;
-        const auto step = [&](std::string_view name, bool isRoot) {
-            std::string folded = isRoot ? std::string(name) : reg::detail::foldName(name);
-            if (const std::uint32_t known = child(at, folded); known != kNoKey) {
-                at = known;
-                return;
-            }
-            const auto made = static_cast<std::uint32_t>(nodes_.size());
-            byName_.emplace(lookup_, made);
-            Node node;
-            node.name = std::string(name);
-            node.folded = std::move(folded);
-            node.parent = at;
-            node.root = root;
-            nodes_.push_back(std::move(node));
-            if (at != kNoKey)
-                nodes_[at].children.push_back(made);
-            at = made;
-        };
-        step(rootName(root), true);
-        for (std::string_view part : reg::keyPathParts(path))
-            step(part, false);
+        if (root != lastRoot_ || lastKnown_.empty()) {
+            lastRoot_ = root;
+            lastPath_.clear();
+            lastKnown_.assign(1, {0, step(kNoKey, root, rootName(root))});
+        }
+        std::size_t keep = lastKnown_.size();
+        for (; keep > 1; --keep) {
+            const std::size_t end = lastKnown_[keep - 1].end;
+            if (path.size() >= end && (path.size() == end || path[end] == '\\') &&
+                path.compare(0, end, lastPath_, 0, end) == 0)
+                break;
+        }
+        lastKnown_.resize(keep);
+        std::uint32_t at = lastKnown_.back().node;
+        for (std::size_t pos = lastKnown_.back().end; pos < path.size();) {
+            while (pos < path.size() && path[pos] == '\\')
+                ++pos;
+            const std::size_t end = std::min(path.find('\\', pos), path.size());
+            if (end == pos)
+                break;
+            at = step(at, root, std::string_view(path).substr(pos, end - pos));
+            lastKnown_.push_back({end, at});
+            pos = end;
+        }
+        lastPath_ = path;
         if (!nodes_[at].listed) {
             nodes_[at].listed = true;
             nodes_[at].firstListed = listed_++;
@@ -173,7 +270,7 @@ private:
     // The entry for a value of the current key, made at the end when the key has none yet; the
     // file's last word on a value is the one that counts.
     ValueEntry& slot(const std::string& name) {
-        std::vector<ValueEntry>& values = nodes_[current_].values;
+        std::vector<ValueEntry>& values = staged_;
         if (values.size() <= kScanLimit) {
             for (ValueEntry& v : values)
                 if (sameName(v.name, name))
@@ -192,11 +289,14 @@ private:
     }
 
     std::vector<Node> nodes_;
-    std::unordered_map<std::string, std::uint32_t> byName_;  // parent index and folded name
+    ChildIndex children_;
     std::unordered_map<std::uint32_t, std::unordered_map<std::string, std::uint32_t>> index_;
     std::uint32_t current_ = kNoKey;
+    std::vector<ValueEntry> staged_;  // the current key's values
     std::uint32_t listed_ = 0;
-    std::string lookup_;
+    HKey lastRoot_ = 0;
+    std::string lastPath_;
+    std::vector<Known> lastKnown_;  // the root, then each key on the way to the last one found
 };
 
 void count(Counts& counts, Difference d) {
@@ -321,7 +421,7 @@ private:
         if (node != kNoKey) {
             for (const std::uint32_t c : nodes_[node].children)
                 if (!nodes_[c].walked && nodes_[c].present)
-                    children.push_back({std::move(nodes_[c].folded), std::move(nodes_[c].name), {}, c});
+                    children.push_back({nodes_[c].folded, std::move(nodes_[c].name), {}, c});
         }
         std::sort(children.begin(), children.end(), [](const Child& a, const Child& b) { return a.folded < b.folded; });
         return true;
@@ -437,6 +537,7 @@ Comparison compare(reg::RegistryService& service, Backup& backup, const regfile:
         c.problem = read.message;
         return c;
     }
+    backup.done();
     const std::vector<std::uint32_t> tops = backup.tops();
     if (tops.empty()) {
         c.problem = name + ": the file holds no registry key";
