@@ -7,6 +7,10 @@
 // 8-bit file from its first text beyond ASCII on, while a later line may still show that the file
 // is Windows-1252 rather than UTF-8 (EightBitSink); and, for a registry without batches, the
 // whole file, which must pass before the first change is made.
+//
+// The import is one reader among others: the pass converts names and text and hands every change
+// to a RegVisitor, which for an import writes it to the registry (RegistryWriter) and for
+// readRegFile is the caller's own.
 #include "regfile/RegFile.h"
 
 #include "registry/RootKeys.h"
@@ -887,21 +891,55 @@ std::string formatProblem(const std::string& name, std::uint64_t line, const std
     return name + ":" + std::to_string(line) + ": " + problem;
 }
 
-// Applies the changes through the registry service. An 8-bit file's names and text are
-// converted here, in the encoding the whole file turned out to have.
+// Hands the changes on to a visitor, an 8-bit file's names and text converted in the encoding the
+// whole file turned out to have.
+class Converter final : public Sink {
+public:
+    Converter(RegVisitor& to, Encoding encoding) : to_(to), encoding_(encoding) {}
+    void setEncoding(Encoding encoding) { encoding_ = encoding; }
+
+    std::string openKey(HKey root, const std::string& path) override { return to_.key(root, utf8(path)); }
+    std::string deleteKey(HKey root, const std::string& path) override { return to_.deleteKey(root, utf8(path)); }
+    std::string setValue(const std::string& name, DWORD type, const std::string& data, Text text) override {
+        return to_.value(utf8(name), type, text == Text::Ready ? data : widened(data, text));
+    }
+    std::string deleteValue(const std::string& name) override { return to_.deleteValue(utf8(name)); }
+
+private:
+    const std::string& utf8(const std::string& name) {
+        if (encoding_ != Encoding::Windows1252)
+            return name;
+        name_ = text::windows1252ToUtf8(name);
+        return name_;
+    }
+
+    // Text of an 8-bit file as the registry stores it: UTF-16LE.
+    const std::string& widened(const std::string& data, Text text) {
+        const bool utf8 = encoding_ != Encoding::Windows1252 && (text == Text::Quoted || text::isValidUtf8(data));
+        data_ = text::utf8ToUtf16le(utf8 ? data : text::windows1252ToUtf8(data));
+        if (text == Text::Quoted)
+            data_.append(2, '\0');
+        return data_;
+    }
+
+    RegVisitor& to_;
+    Encoding encoding_;
+    std::string name_;
+    std::string data_;
+};
+
+// Applies the changes through the registry service.
 //
 // The current key stays open with the keys it was created below: a file lists a tree parent
 // first, so the next key is mostly made below one that is open, not found again from its root.
-class ApplySink final : public Sink {
+class RegistryWriter final : public RegVisitor {
 public:
-    ApplySink(reg::RegistryService& service, Encoding encoding) : service_(service), encoding_(encoding) {}
-    ~ApplySink() override { closeCurrent(); }
-    void setEncoding(Encoding encoding) { encoding_ = encoding; }
-    ApplySink(const ApplySink&) = delete;
-    ApplySink& operator=(const ApplySink&) = delete;
+    explicit RegistryWriter(reg::RegistryService& service) : service_(service) {}
+    ~RegistryWriter() override { closeCurrent(); }
+    RegistryWriter(const RegistryWriter&) = delete;
+    RegistryWriter& operator=(const RegistryWriter&) = delete;
 
-    std::string openKey(HKey root, const std::string& path) override {
-        const std::string& name = utf8(path);
+    std::string key(HKey root, const std::string& name) override {
         while (!open_.empty() && !(open_.back().root == root && within(name, open_.back().path)))
             closeLast();
         current_ = open_.empty() ? root : open_.back().key;
@@ -919,30 +957,26 @@ public:
         return {};
     }
 
-    std::string deleteKey(HKey root, const std::string& path) override {
+    std::string deleteKey(HKey root, const std::string& name) override {
         closeCurrent();  // a handle into the deleted tree would be of no more use
-        const std::string& name = utf8(path);
         const LONG rc = service_.DeleteTree(root, name.c_str());
         if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
             return "cannot delete the key " + rootName(root) + "\\" + name + failureText(rc);
         return {};
     }
 
-    std::string setValue(const std::string& name, DWORD type, const std::string& data, Text text) override {
-        const std::string& valueName = utf8(name);
-        const std::string& stored = text == Text::Ready ? data : widened(data, text);
-        const LONG rc = service_.SetValueRaw(current_, valueName, type,
-                                             reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size());
+    std::string value(const std::string& name, DWORD type, const std::string& data) override {
+        const LONG rc = service_.SetValueRaw(current_, name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                                             data.size());
         if (rc != reg::kErrorSuccess)
-            return "cannot write the value \"" + valueName + "\"" + failureText(rc);
+            return "cannot write the value \"" + name + "\"" + failureText(rc);
         return {};
     }
 
     std::string deleteValue(const std::string& name) override {
-        const std::string& valueName = utf8(name);
-        const LONG rc = service_.RegDeleteValueA(current_, valueName.c_str());
+        const LONG rc = service_.RegDeleteValueA(current_, name.c_str());
         if (rc != reg::kErrorSuccess && rc != reg::kErrorFileNotFound)
-            return "cannot delete the value \"" + valueName + "\"" + failureText(rc);
+            return "cannot delete the value \"" + name + "\"" + failureText(rc);
         return {};
     }
 
@@ -975,28 +1009,9 @@ private:
         return {};
     }
 
-    const std::string& utf8(const std::string& name) {
-        if (encoding_ != Encoding::Windows1252)
-            return name;
-        name_ = text::windows1252ToUtf8(name);
-        return name_;
-    }
-
-    // Text of an 8-bit file as the registry stores it: UTF-16LE.
-    const std::string& widened(const std::string& data, Text text) {
-        const bool utf8 = encoding_ != Encoding::Windows1252 && (text == Text::Quoted || text::isValidUtf8(data));
-        data_ = text::utf8ToUtf16le(utf8 ? data : text::windows1252ToUtf8(data));
-        if (text == Text::Quoted)
-            data_.append(2, '\0');
-        return data_;
-    }
-
     reg::RegistryService& service_;
-    Encoding encoding_;
     HKey current_ = 0;
     std::vector<Open> open_;  // the current key last, each below the one before it
-    std::string name_;
-    std::string data_;
 };
 
 // Keeps the changes of a file being checked, in one buffer, to apply them once it has passed.
@@ -1078,7 +1093,7 @@ bool isAscii(std::string_view s) {
 // until a line settles the encoding, or the file ends as UTF-8.
 class EightBitSink final : public Sink {
 public:
-    explicit EightBitSink(ApplySink& apply) : apply_(apply) {}
+    explicit EightBitSink(Converter& apply) : apply_(apply) {}
 
     std::string openKey(HKey root, const std::string& path) override {
         return route(isAscii(path), [&](Sink& to) { return to.openKey(root, path); });
@@ -1117,7 +1132,7 @@ private:
         return error;
     }
 
-    ApplySink& apply_;
+    Converter& apply_;
     Recorder held_;
     bool holding_ = false;
     bool settled_ = false;
@@ -1216,7 +1231,8 @@ Result importFrom(reg::RegistryService& service, detail::Source& file, const std
         // and the first problem rolls it back.
         PassResult pass;
         {
-            detail::ApplySink apply(service, utf16 ? Encoding::Utf16 : Encoding::Utf8);
+            detail::RegistryWriter writer(service);
+            detail::Converter apply(writer, utf16 ? Encoding::Utf16 : Encoding::Utf8);
             detail::EightBitSink eightBit(apply);
             pass = detail::runPass(source, detected, utf16 ? static_cast<detail::Sink*>(&apply) : &eightBit);
         }
@@ -1244,11 +1260,30 @@ Result importFrom(reg::RegistryService& service, detail::Source& file, const std
     std::uint64_t line = 0;
     std::string error;
     {
-        detail::ApplySink apply(service, utf16 ? Encoding::Utf16 : pass.allUtf8 ? Encoding::Utf8 : Encoding::Windows1252);
+        detail::RegistryWriter writer(service);
+        detail::Converter apply(writer, utf16 ? Encoding::Utf16 : pass.allUtf8 ? Encoding::Utf8 : Encoding::Windows1252);
         error = recorder.replay(apply, line);
     }
     if (!error.empty())
         return failed(detail::formatProblem(name, line, error) + rolledBack(service, false, true));
+    return {};
+}
+
+// The same pass as an import's, the changes handed to a visitor instead of the registry.
+Result readFrom(detail::Source& file, const std::string& name, RegVisitor& visitor) {
+    const std::string head = detail::readHead(file);
+    if (!file.error().empty())
+        return failed(detail::formatProblem(name, 0, file.error()));
+    const detail::Detected detected = detail::detectEncoding(head);
+    if (!detected.problem.empty())
+        return failed(detail::formatProblem(name, 1, detected.problem));
+    detail::Resumed source(file, head);
+    const bool utf16 = detected.encoding == Encoding::Utf16;
+    detail::Converter convert(visitor, utf16 ? Encoding::Utf16 : Encoding::Utf8);
+    detail::EightBitSink eightBit(convert);
+    const PassResult pass = detail::runPass(source, detected, utf16 ? static_cast<detail::Sink*>(&convert) : &eightBit);
+    if (!pass.ok)
+        return failed(detail::formatProblem(name, pass.line, pass.problem));
     return {};
 }
 
@@ -1266,6 +1301,18 @@ Result importRegFile(reg::RegistryService& service, const std::string& file) {
 Result importRegBytes(reg::RegistryService& service, std::string_view bytes, const std::string& name) {
     MemorySource source(bytes);
     return importFrom(service, source, name);
+}
+
+Result readRegFile(const std::string& file, RegVisitor& visitor) {
+    FileSource source(file);
+    if (!source.open())
+        return failed(detail::formatProblem(file, 0, source.error()));
+    return readFrom(source, file, visitor);
+}
+
+Result readRegBytes(std::string_view bytes, const std::string& name, RegVisitor& visitor) {
+    MemorySource source(bytes);
+    return readFrom(source, name, visitor);
 }
 
 Result validateRegBytes(std::string_view bytes, const std::string& name) {

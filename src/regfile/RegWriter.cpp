@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace karvo::regfile {
@@ -69,14 +70,16 @@ std::string printable(std::string_view s) {
     return out;
 }
 
-std::uint16_t unitAt(const std::vector<std::uint8_t>& data, std::size_t i) {
+using Bytes = std::span<const std::uint8_t>;
+
+std::uint16_t unitAt(Bytes data, std::size_t i) {
     return static_cast<std::uint16_t>(data[2 * i] | (data[2 * i + 1] << 8));
 }
 
 // Whether a REG_SZ comes back byte for byte from its quoted form: the reader appends exactly one
 // NUL and reads one line, so the data must be whole UTF-16 ending in its only NUL, with no line
 // break and no lone surrogate (that would not survive the file's text conversion).
-bool quotable(const std::vector<std::uint8_t>& data) {
+bool quotable(Bytes data) {
     if (data.size() < 2 || data.size() % 2 != 0)
         return false;
     const std::size_t units = data.size() / 2;
@@ -100,10 +103,14 @@ bool quotable(const std::vector<std::uint8_t>& data) {
     return true;
 }
 
+}  // namespace
+
+namespace detail {
+
 // Collects the file's text in its own encoding and hands it to the stream in large pieces.
-class Sink {
+class OutputBuffer {
 public:
-    Sink(std::ostream& out, Format format) : out_(out), wide_(format == Format::Unicode5) {
+    OutputBuffer(std::ostream& out, Format format) : out_(out), wide_(format == Format::Unicode5) {
         buf_.reserve(kChunk + 1024);
     }
 
@@ -158,6 +165,149 @@ private:
     std::string buf_;
 };
 
+// Lines of a .reg file in the export's own layout: the exporter and RegComposer both write
+// through it.
+class TextWriter {
+public:
+    TextWriter(std::ostream& out, Format format) : out_(out, format) {}
+
+    void header() {
+        if (out_.wide()) {
+            out_.units(reinterpret_cast<const std::uint8_t*>("\xFF\xFE"), 2);
+            out_.ascii("Windows Registry Editor Version 5.00");
+        } else {
+            out_.ascii("REGEDIT4");
+        }
+        out_.newline();
+    }
+
+    // An empty line, then [path] or [-path].
+    void key(std::string_view path, bool remove) {
+        out_.newline();
+        out_.ascii(remove ? "[-" : "[");
+        out_.text(path);
+        out_.ascii(']');
+        out_.newline();
+        out_.maybeFlush();
+    }
+
+    void deleteValue(std::string_view name) {
+        if (name.empty()) {
+            out_.ascii("@");
+        } else {
+            out_.ascii('"');
+            out_.text(escapeQuoted(name));
+            out_.ascii('"');
+        }
+        out_.ascii("=-");
+        out_.newline();
+        out_.maybeFlush();
+    }
+
+    // The closing empty line; false when the stream would not take the text.
+    bool finish() {
+        out_.newline();
+        return out_.flush();
+    }
+
+    void maybeFlush() { out_.maybeFlush(); }
+
+    void value(std::string_view name, DWORD type, Bytes data) {
+        std::size_t column = 0;
+        if (name.empty()) {
+            out_.ascii("@=");
+            column = 2;
+        } else {
+            const std::string escaped = escapeQuoted(name);
+            out_.ascii('"');
+            out_.text(escaped);
+            out_.ascii("\"=");
+            column = utf16Length(escaped) + 3;
+        }
+
+        if (type == reg::kRegSz && quotable(data)) {
+            quoted(data);
+        } else if (type == reg::kRegDword && data.size() == 4) {
+            char digits[9];
+            const std::uint32_t v = static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8) |
+                                    (static_cast<std::uint32_t>(data[2]) << 16) |
+                                    (static_cast<std::uint32_t>(data[3]) << 24);
+            std::snprintf(digits, sizeof digits, "%08x", v);
+            out_.ascii("dword:");
+            out_.ascii(digits);
+        } else {
+            char tag[16];
+            if (type == reg::kRegBinary)
+                std::snprintf(tag, sizeof tag, "hex:");
+            else
+                std::snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(type));
+            const std::string_view tagText(tag);
+            out_.ascii(tagText);
+            column += tagText.size();
+            const bool ansiText = !out_.wide() && (type == reg::kRegSz || type == reg::kRegExpandSz ||
+                                                    type == reg::kRegMultiSz);
+            if (ansiText) {
+                // An 8-bit file carries text types as code-page bytes, one per character.
+                const std::string bytes = text::utf16leToUtf8(
+                    std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+                hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), column);
+            } else {
+                hex(data.data(), data.size(), column);
+            }
+        }
+        out_.newline();
+    }
+
+    void quoted(Bytes data) {
+        out_.ascii('"');
+        const std::size_t units = data.size() / 2 - 1;  // without the closing NUL
+        if (out_.wide()) {
+            std::size_t runStart = 0;
+            for (std::size_t i = 0; i < units; ++i) {
+                const std::uint16_t u = unitAt(data, i);
+                if (u == '\\' || u == '"') {
+                    out_.units(data.data() + 2 * runStart, 2 * (i - runStart));
+                    out_.ascii('\\');
+                    runStart = i;
+                }
+            }
+            out_.units(data.data() + 2 * runStart, 2 * (units - runStart));
+        } else {
+            const std::string utf8 =
+                text::utf16leToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()), 2 * units));
+            out_.text(escapeQuoted(utf8));
+        }
+        out_.ascii('"');
+    }
+
+    // Bytes as "xx," pairs. After each comma, once the line holds 77 characters or more, it
+    // continues on the next line after "\" and two blanks; the last byte never breaks the line.
+    void hex(const std::uint8_t* p, std::size_t n, std::size_t column) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const bool last = i + 1 == n;
+            out_.byteHex(p[i], !last);
+            if (last)
+                break;
+            column += 3;
+            if (column >= kWrapColumn) {
+                out_.ascii('\\');
+                out_.newline();
+                out_.ascii("  ");
+                column = 2;
+            }
+            if ((i & 0xFFF) == 0xFFF)
+                out_.maybeFlush();
+        }
+    }
+
+private:
+    OutputBuffer out_;
+};
+
+}  // namespace detail
+
+namespace {
+
 // A key the caller named, resolved to its root and stored path.
 struct Target {
     HKey root = 0;
@@ -196,17 +346,9 @@ Result unopened(const std::string& keyPath, LONG error) {
 class Exporter {
 public:
     Exporter(reg::RegistryService& service, Format format, std::ostream& out)
-        : service_(service), sink_(out, format) {}
+        : service_(service), writer_(out, format) {}
 
-    void header() {
-        if (sink_.wide()) {
-            sink_.units(reinterpret_cast<const std::uint8_t*>("\xFF\xFE"), 2);
-            sink_.ascii("Windows Registry Editor Version 5.00");
-        } else {
-            sink_.ascii("REGEDIT4");
-        }
-        sink_.newline();
-    }
+    void header() { writer_.header(); }
 
     // Opens the named key; on success `path` holds the stored spelling of its full path.
     LONG open(const Target& target, HKey& key, std::string& path) {
@@ -273,8 +415,7 @@ public:
     }
 
     bool finish() {
-        sink_.newline();
-        if (!sink_.flush())
+        if (!writer_.finish())
             return fail("cannot write the file");
         return error_.empty();
     }
@@ -291,11 +432,7 @@ private:
     bool keyBlock(HKey key, const std::string& path) {
         if (hasLineBreak(path))
             return fail("cannot export \"" + printable(path) + "\": a key name holds a line break");
-        sink_.newline();
-        sink_.ascii('[');
-        sink_.text(path);
-        sink_.ascii(']');
-        sink_.newline();
+        writer_.key(path, false);
         for (DWORD i = 0;; ++i) {
             const LONG r = service_.EnumValueRaw(key, i, valueName_, valueType_, valueData_);
             if (r == reg::kErrorNoMoreItems)
@@ -305,103 +442,14 @@ private:
             if (hasLineBreak(valueName_))
                 return fail("cannot export \"" + path + "\": the value name \"" + printable(valueName_) +
                             "\" holds a line break");
-            value(valueName_, valueType_, valueData_);
-            sink_.maybeFlush();
+            writer_.value(valueName_, valueType_, valueData_);
+            writer_.maybeFlush();
         }
-        sink_.maybeFlush();
         return true;
     }
 
-    void value(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) {
-        std::size_t column = 0;
-        if (name.empty()) {
-            sink_.ascii("@=");
-            column = 2;
-        } else {
-            const std::string escaped = escapeQuoted(name);
-            sink_.ascii('"');
-            sink_.text(escaped);
-            sink_.ascii("\"=");
-            column = utf16Length(escaped) + 3;
-        }
-
-        if (type == reg::kRegSz && quotable(data)) {
-            quoted(data);
-        } else if (type == reg::kRegDword && data.size() == 4) {
-            char digits[9];
-            const std::uint32_t v = static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8) |
-                                    (static_cast<std::uint32_t>(data[2]) << 16) |
-                                    (static_cast<std::uint32_t>(data[3]) << 24);
-            std::snprintf(digits, sizeof digits, "%08x", v);
-            sink_.ascii("dword:");
-            sink_.ascii(digits);
-        } else {
-            char tag[16];
-            if (type == reg::kRegBinary)
-                std::snprintf(tag, sizeof tag, "hex:");
-            else
-                std::snprintf(tag, sizeof tag, "hex(%x):", static_cast<unsigned>(type));
-            const std::string_view tagText(tag);
-            sink_.ascii(tagText);
-            column += tagText.size();
-            const bool ansiText = !sink_.wide() && (type == reg::kRegSz || type == reg::kRegExpandSz ||
-                                                    type == reg::kRegMultiSz);
-            if (ansiText) {
-                // An 8-bit file carries text types as code-page bytes, one per character.
-                const std::string bytes = text::utf16leToUtf8(
-                    std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-                hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), column);
-            } else {
-                hex(data.data(), data.size(), column);
-            }
-        }
-        sink_.newline();
-    }
-
-    void quoted(const std::vector<std::uint8_t>& data) {
-        sink_.ascii('"');
-        const std::size_t units = data.size() / 2 - 1;  // without the closing NUL
-        if (sink_.wide()) {
-            std::size_t runStart = 0;
-            for (std::size_t i = 0; i < units; ++i) {
-                const std::uint16_t u = unitAt(data, i);
-                if (u == '\\' || u == '"') {
-                    sink_.units(data.data() + 2 * runStart, 2 * (i - runStart));
-                    sink_.ascii('\\');
-                    runStart = i;
-                }
-            }
-            sink_.units(data.data() + 2 * runStart, 2 * (units - runStart));
-        } else {
-            const std::string utf8 =
-                text::utf16leToUtf8(std::string_view(reinterpret_cast<const char*>(data.data()), 2 * units));
-            sink_.text(escapeQuoted(utf8));
-        }
-        sink_.ascii('"');
-    }
-
-    // Bytes as "xx," pairs. After each comma, once the line holds 77 characters or more, it
-    // continues on the next line after "\" and two blanks; the last byte never breaks the line.
-    void hex(const std::uint8_t* p, std::size_t n, std::size_t column) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const bool last = i + 1 == n;
-            sink_.byteHex(p[i], !last);
-            if (last)
-                break;
-            column += 3;
-            if (column >= kWrapColumn) {
-                sink_.ascii('\\');
-                sink_.newline();
-                sink_.ascii("  ");
-                column = 2;
-            }
-            if ((i & 0xFFF) == 0xFFF)
-                sink_.maybeFlush();
-        }
-    }
-
     reg::RegistryService& service_;
-    Sink sink_;
+    detail::TextWriter writer_;
     std::string error_;
     std::string valueName_;
     DWORD valueType_ = 0;
@@ -573,6 +621,54 @@ Result exportRegFile(reg::RegistryService& service, const std::string& file, con
     }
     std::filesystem::remove_all(folder, ec);
     return r;
+}
+
+RegComposer::RegComposer(std::ostream& out, Format format)
+    : writer_(std::make_unique<detail::TextWriter>(out, format)) {}
+
+RegComposer::~RegComposer() = default;
+
+void RegComposer::header() { writer_->header(); }
+
+bool RegComposer::key(const std::string& fullPath) {
+    if (hasLineBreak(fullPath))
+        return refuse("the key \"" + printable(fullPath) + "\" holds a line break");
+    writer_->key(fullPath, false);
+    return true;
+}
+
+bool RegComposer::deleteKey(const std::string& fullPath) {
+    if (hasLineBreak(fullPath))
+        return refuse("the key \"" + printable(fullPath) + "\" holds a line break");
+    writer_->key(fullPath, true);
+    return true;
+}
+
+bool RegComposer::value(const std::string& name, reg::DWORD type, std::string_view data) {
+    if (hasLineBreak(name))
+        return refuse("the value name \"" + printable(name) + "\" holds a line break");
+    writer_->value(name, type, {reinterpret_cast<const std::uint8_t*>(data.data()), data.size()});
+    writer_->maybeFlush();
+    return true;
+}
+
+bool RegComposer::deleteValue(const std::string& name) {
+    if (hasLineBreak(name))
+        return refuse("the value name \"" + printable(name) + "\" holds a line break");
+    writer_->deleteValue(name);
+    return true;
+}
+
+Result RegComposer::finish() {
+    if (!writer_->finish())
+        refuse("cannot write the file");
+    return {problem_.empty(), problem_};
+}
+
+bool RegComposer::refuse(std::string problem) {
+    if (problem_.empty())
+        problem_ = std::move(problem);
+    return false;
 }
 
 }  // namespace karvo::regfile

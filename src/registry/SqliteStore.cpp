@@ -9,7 +9,7 @@
 
 #include "registry/RegistryBackends.h"
 #include "registry/RegistryService.h"
-#include "registry/SqliteNames.h"
+#include "registry/KeyNames.h"
 #include "registry/TextCodec.h"
 
 #include <sqlite3.h>

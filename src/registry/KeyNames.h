@@ -1,4 +1,4 @@
-// Key and value names as the store compares them: folded to upper case, as the Windows registry
+// Key and value names as the registry compares them: folded to upper case, as the Windows registry
 // does, and measured in UTF-16 units, as its length limits are.
 #pragma once
 

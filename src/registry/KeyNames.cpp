@@ -1,4 +1,4 @@
-#include "registry/SqliteNames.h"
+#include "registry/KeyNames.h"
 
 #include "registry/RootKeys.h"
 
