@@ -432,8 +432,8 @@ void MainWindow::restoreExactlyCommand() {
 
 void MainWindow::undoLastRestoreCommand() {
     const auto newest = backup::newestSafetyBackup(backup::safetyFolder(places_.programFolder));
-    updateUndo();
     if (!newest) {
+        updateUndo();  // the safety backups have gone since the item was last set
         box(std::string("There is no restore to undo") + kFiveBlanks, vbOKOnly | vbInformation, "Nothing to Undo");
         return;
     }

@@ -179,7 +179,7 @@ TEST_F(MainWindowLogic, AnExportIsBelievedOnlyWithItsFileAndTheListKeepsTheChose
 }
 
 TEST_F(MainWindowLogic, RestoreAndDeleteTakeTheChosenBackupsOwnFile) {
-    writeFile(dir / "Run_HKCU.REG", "x");
+    backUp(kArea + "\\Run Key", "Run_HKCU.REG");
     writeFile(dir / "z.reg", "x");
     start();
     for (auto command : {&app::MainWindow::restoreCommand, &app::MainWindow::deleteCommand}) {
@@ -285,8 +285,8 @@ TEST_F(MainWindowLogic, AnExactRestoreKeepsASafetyBackupAndUndoingItBringsTheCha
     backUp(key, "Run_HKCU.reg");
     setSz(key, "changed", "after");
     setSz(key, "added", "new");
-    store().DeleteTree(open(key), "Sub");
-    ASSERT_EQ(reg::kErrorSuccess, store().RegDeleteValueA(open(key), "deleted"));
+    store().DeleteTree(open(key, true), "Sub");
+    ASSERT_EQ(reg::kErrorSuccess, store().RegDeleteValueA(open(key, true), "deleted"));
     const auto state = [&] {
         return data(key, "changed") + "|" + data(key, "added") + "|" + data(key, "deleted") + (exists(key + "\\Sub") ? "|Sub" : "");
     };
@@ -321,8 +321,10 @@ TEST_F(MainWindowLogic, AnExactRestoreKeepsASafetyBackupAndUndoingItBringsTheCha
     // Undo, and undo the undo: each takes a safety backup of its own first.
     for (const std::string& expected : {changed, backedUp}) {
         desktop.answers = {vbYes};
+        desktop.take();
         window.menu("mnuEdit_10");
-        EXPECT_TRUE(desktop.take().at(0).starts_with("box Undo Last Restore? [36]: Undo the restore of "));
+        const std::string asked = desktop.take().at(0);
+        EXPECT_TRUE(asked.starts_with("box Undo Last Restore? [36]: Undo the restore of ")) << asked;
         editor();
         editor();
         EXPECT_EQ(state(), expected);
@@ -338,7 +340,7 @@ TEST_F(MainWindowLogic, AnExactRestoreIsRefusedOrStoppedBeforeItChangesAnything)
     writeFile(dir / "Junk_HKCU.reg", "junk");
     setSz(key, "added", "since");
     backUp(key, "Later_HKCU.reg");
-    ASSERT_EQ(reg::kErrorSuccess, store().RegDeleteValueA(open(key), "added"));
+    ASSERT_EQ(reg::kErrorSuccess, store().RegDeleteValueA(open(key, true), "added"));
     start();
     struct Row {
         const char* backup;

@@ -267,7 +267,7 @@ TEST_F(BackupCommands, RestoreExactlyMakesTheKeyTheBackupAndUndoBringsTheChanges
     const std::string backedUp = state();
     reg.setSz(kKey, "Colour", "Red");
     reg.setSz(kKey, "Added", "New");
-    ASSERT_EQ(karvo::reg::kErrorSuccess, reg.store().RegDeleteValueA(reg.open(kKey), "Shape"));
+    ASSERT_EQ(karvo::reg::kErrorSuccess, reg.store().RegDeleteValueA(reg.open(kKey, true), "Shape"));
     const std::string changed = state();
     clickBackup("Karvo_Test_HKCU");
     EXPECT_EQ(restoreExactlyThenUndo(state), (std::vector<std::string>{backedUp, changed}));
