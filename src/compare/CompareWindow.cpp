@@ -74,6 +74,19 @@ Colour markColour(Mark mark) {
     return {0, 0, 0};
 }
 
+std::string oneLine(const Row& row) {
+    std::string line = std::string(markSign(row.mark)) + ' ' + row.name;
+    if (!row.type.empty())
+        line += "  [" + row.type + ']';
+    if (row.mark == Mark::Changed)
+        line += "  " + row.backup + " \u2192 " + row.registry;
+    else if (!row.backup.empty())
+        line += "  " + row.backup;
+    else if (!row.registry.empty())
+        line += "  " + row.registry;
+    return line;
+}
+
 std::string countsText(const Comparison& c) {
     if (!c.ok)
         return "The comparison could not be made: " + c.problem;

@@ -67,6 +67,9 @@ struct Row {
     std::string name, type, backup, registry;
 };
 
+// A row on one line, for a tree control with a single column: "≠ Colour  [REG_SZ]  red → blue".
+std::string oneLine(const Row& row);
+
 // What the window's logic asks of the window. Controls are named as in controls(); the window
 // itself is kWindowName.
 class CompareView {

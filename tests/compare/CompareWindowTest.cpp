@@ -158,6 +158,8 @@ TEST_F(CompareWindowTest, EachFirstExpansionHandsOverOneLevelInOneBatch) {
     EXPECT_EQ(cells(gone), "only in the backup|REG_DWORD|0x0000002a (42)|");
     const Row& fresh = view.row(top, "New");
     EXPECT_EQ(cells(fresh), "only in the registry|REG_SZ||fresh");
+    EXPECT_EQ(oneLine(view.row(top, "Colour")), "\u2260 Colour  [REG_SZ]  red \u2192 blue");
+    EXPECT_EQ(oneLine(fresh), "\u2212 New  [REG_SZ]  fresh");
     EXPECT_EQ(view.row(top, "Added").mark, Mark::OnlyInRegistry);
     EXPECT_EQ(view.row(top, "Sub").mark, Mark::Contains);
     EXPECT_EQ(view.row(top, "Sub").kind, RowKind::Key);
