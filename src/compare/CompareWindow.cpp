@@ -171,6 +171,16 @@ Row CompareWindow::valueRow(const ValueEntry& value) const {
         row.registry = dataText(value.name, value.live);
     else if (value.difference == Difference::Same && !value.removedByBackup)
         row.registry = row.backup;
+    // Data that differs only where the row does not show it (past the bytes drawn, after a string's
+    // first zero) still reads as changed.
+    if (value.difference == Difference::Changed && row.backup == row.registry) {
+        const std::string& x = value.backup.bytes;
+        const std::string& y = value.live.bytes;
+        std::size_t at = 0;
+        while (at < x.size() && at < y.size() && x[at] == y[at])
+            ++at;
+        row.registry += " (differs from byte " + std::to_string(at) + ")";
+    }
     // A multi-string shows its strings one per row below it.
     const auto lines = [&](const Data& d) {
         return d.type == reg::kRegMultiSz ? dataLines(value.name, d).size() : std::size_t{0};

@@ -216,7 +216,7 @@ TEST_F(CompareWindowTest, TheSwitchRefillsFromTheTop) {
     EXPECT_EQ(view.below.size(), 1u);
 }
 
-TEST_F(CompareWindowTest, AnIdenticalOrFailedComparisonShowsNoRowsInDifferencesOnly) {
+TEST_F(CompareWindowTest, IdenticalFailedAndHiddenlyChangedComparisons) {
     Comparison same = sampleComparison();
     for (KeyEntry& key : same.keys) {
         key.difference = Difference::Same;
@@ -230,6 +230,17 @@ TEST_F(CompareWindowTest, AnIdenticalOrFailedComparisonShowsNoRowsInDifferencesO
     EXPECT_TRUE(other.names(kNoRow).empty());
     identical.click("optEverything");
     EXPECT_EQ(other.names(kNoRow).size(), 1u);
+
+    // A change the row's text does not show is still shown as one.
+    Comparison hidden = sampleComparison();
+    hidden.keys[0].values[1].backup = {3, std::string(kShownBytes, '\x01') + "\x02"};
+    hidden.keys[0].values[1].live = {3, std::string(kShownBytes, '\x01') + "\x03"};
+    RecordingView fourth;
+    CompareWindow window4(fourth, "Hidden.reg", std::move(hidden));
+    window4.load();
+    window4.expanded(fourth.below[kNoRow][0].id);
+    const std::string shown = fourth.row(fourth.below[kNoRow][0].id, "Colour").registry;
+    EXPECT_EQ(shown.substr(shown.size() - 25), " (differs from byte 2048)");
 
     RecordingView third;
     CompareWindow failed(third, "Bad.reg", Comparison{});
