@@ -10,6 +10,7 @@
 #include "ui/qt/WidgetText.h"
 #include "ui/qt/frmAbout.h"
 #include "ui/qt/frmBugReport.h"
+#include "ui/qt/frmCompare.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,6 +29,7 @@
 #include <QTreeWidget>
 
 #include <cmath>
+#include <utility>
 
 namespace app = karvo::app;
 namespace tree = karvo::tree;
@@ -135,6 +137,8 @@ frmRegEdit::~frmRegEdit() {
         setBusy(false);
     delete bugReport_.data();
     delete about_.data();
+    for (const QPointer<QWidget>& window : comparisons_)
+        delete window.data();
 }
 
 QWidget* frmRegEdit::control(std::string_view name) const {
@@ -397,7 +401,14 @@ void frmRegEdit::openWindow(std::string_view name) {
     window->raise();
 }
 
-void frmRegEdit::openComparison(const std::string&, compare::Comparison) {}
+void frmRegEdit::openComparison(const std::string& backupName, compare::Comparison comparison) {
+    std::erase_if(comparisons_, [](const QPointer<QWidget>& window) { return window.isNull(); });
+    auto* window = new frmCompare(backupName, std::move(comparison));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    comparisons_.emplace_back(window);
+    window->show();
+    window->raise();
+}
 
 void frmRegEdit::enableMenu(std::string_view item, bool enabled) {
     if (auto* action = findChild<QAction*>(QString::fromUtf8(item.data(), static_cast<qsizetype>(item.size()))))
@@ -409,6 +420,9 @@ void frmRegEdit::closeOtherWindows() {
         bugReport_->close();
     if (about_)
         about_->close();
+    for (const QPointer<QWidget>& window : std::exchange(comparisons_, {}))
+        if (window)
+            window->close();
 }
 
 // ---- TreeView ---------------------------------------------------------------------------------------

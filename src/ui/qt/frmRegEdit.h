@@ -96,4 +96,5 @@ private:
     int busy_ = 0;
     QPointer<QWidget> bugReport_;
     QPointer<QWidget> about_;
+    std::vector<QPointer<QWidget>> comparisons_;  // one window per comparison opened
 };

@@ -26,6 +26,8 @@ constexpr int kMenuBase = 1000;     // menu ids: kMenuBase + index in app::menus
 // A node the user closed: handled after the tree control has finished closing it, since the logic
 // may drop and re-add the node itself.
 constexpr UINT kCollapsed = WM_APP + 1;
+// A comparison window has closed: its object (and comparison) is dropped outside its own calls.
+constexpr UINT kComparisonClosed = WM_APP + 2;
 constexpr int kPicture = 16;
 
 using karvo::ui::Obeying;
@@ -120,6 +122,7 @@ frmRegEdit::~frmRegEdit() {
     // The controls go before the fonts and pictures they show, the owned windows before their owner.
     about_.reset();
     mail_.reset();
+    comparisons_.clear();
     window_.reset();
 }
 
@@ -243,6 +246,9 @@ bool frmRegEdit::preTranslate(const MSG& msg) {
         return IsDialogMessageW(about_->hwnd(), const_cast<MSG*>(&msg));
     if (mail_ && IsChild(mail_->hwnd(), msg.hwnd))
         return IsDialogMessageW(mail_->hwnd(), const_cast<MSG*>(&msg));
+    for (const auto& comparison : comparisons_)
+        if (comparison->isOpen() && IsChild(comparison->hwnd(), msg.hwnd))
+            return IsDialogMessageW(comparison->hwnd(), const_cast<MSG*>(&msg));
     if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !hwnd() || !IsChild(hwnd(), msg.hwnd))
         return false;
     const auto order = app::tabOrder();
@@ -320,6 +326,9 @@ LRESULT frmRegEdit::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE: logic_->unload(); return 0;
     case kCollapsed: logic_->tree().collapsed(static_cast<NodeId>(wParam)); return 0;
+    case kComparisonClosed:
+        std::erase_if(comparisons_, [](const auto& comparison) { return !comparison->isOpen(); });
+        return 0;
     default: break;
     }
     return DefWindowProcW(hwnd(), msg, wParam, lParam);
@@ -497,7 +506,12 @@ void frmRegEdit::openWindow(std::string_view name) {
     about_->open();
 }
 
-void frmRegEdit::openComparison(const std::string&, compare::Comparison) {}
+void frmRegEdit::openComparison(const std::string& backupName, compare::Comparison comparison) {
+    HWND self = hwnd();
+    comparisons_.push_back(std::make_unique<frmCompare>(instance_, self, backupName, std::move(comparison),
+                                                        [self] { PostMessageW(self, kComparisonClosed, 0, 0); }));
+    SetForegroundWindow(comparisons_.back()->hwnd());
+}
 
 void frmRegEdit::enableMenu(std::string_view item, bool enabled) {
     const auto items = app::menus();
@@ -512,6 +526,7 @@ void frmRegEdit::closeOtherWindows() {
         about_->close();
     if (mail_)
         mail_->close();
+    comparisons_.clear();
 }
 
 void frmRegEdit::hideWindow() { ShowWindow(hwnd(), SW_HIDE); }

@@ -6,6 +6,7 @@
 #include "ui/win32/Handles.h"
 #include "ui/win32/frmAbout.h"
 #include "ui/win32/frmBugReport.h"
+#include "ui/win32/frmCompare.h"
 #include "ui/win32/Win32Desktop.h"
 
 #include <functional>
@@ -34,6 +35,8 @@ public:
     frmAbout* about() const { return about_.get(); }
     // The Tell-a-Friend window once it has been opened.
     frmBugReport* mail() const { return mail_.get(); }
+    // The comparison windows open now, oldest first.
+    const std::vector<std::unique_ptr<frmCompare>>& comparisons() const { return comparisons_; }
     HWND hwnd() const { return window_.get(); }
     // A control by its name in app::controls(), nullptr for none.
     HWND control(std::string_view name) const;
@@ -103,6 +106,7 @@ private:
     int busy_ = 0;
     std::unique_ptr<frmAbout> about_;
     std::unique_ptr<frmBugReport> mail_;
+    std::vector<std::unique_ptr<frmCompare>> comparisons_;
     std::unique_ptr<app::MainWindow> logic_;
 };
 
