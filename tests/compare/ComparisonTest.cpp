@@ -139,6 +139,19 @@ TEST_F(Comparisons, FindEveryDifferenceAndTheExactRestoreUndoesIt) {
         {"an 8-bit backup: UTF-8, then Windows-1252", {"REGEDIT4", "[$K]", "\"u\"=\"\xC3\xBC\"", "[$K\\w]", "\"\xFC\"=\"\xFC\""},
          [k](Comparisons& t) { t.store.setSz(k + "\\w", "ü", "u"); },
          {"changed K\\w ü"}},
+        {"a key with many values, one given twice and one removed", [] {
+             std::vector<std::string> lines{"[$K]"};
+             for (int i = 0; i < 20; ++i)
+                 lines.push_back("\"v" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"");
+             lines.insert(lines.end(), {"\"V3\"=\"x\"", "\"v5\"=-"});
+             return lines;
+         }(),
+         [k](Comparisons& t) {
+             t.store.setSz(k, "v7", "other");
+             t.store.setSz(k, "v20", "new");
+             t.removeValue(k, "v9");
+         },
+         {"changed K v7", "backup K v9", "registry K v20"}},
         {"the top key gone from the registry", {"[$K]", "@=\"d\"", "[$K\\sub]"},
          [k](Comparisons& t) { t.removeKey(k); },
          {"backup K", "backup K @", "backup K\\sub"}},
