@@ -104,12 +104,13 @@ TEST_F(Comparisons, FindEveryDifferenceAndTheExactRestoreUndoesIt) {
              t.store.setSz(k, "", "e");
          },
          {"changed K a", "changed K t", "changed K @"}},
-        {"values only on one side", {"[$K]", "\"a\"=\"1\"", "\"b\"=hex:01,02"},
+        {"values only on one side", {"[$K]", "\"a\"=\"1\"", "\"b\"=hex:01,02", "[$K\\d]"},
          [k](Comparisons& t) {
              t.removeValue(k, "b");
              t.store.setSz(k, "new", "x");
+             t.store.setSz(k + "\\d", "", "default");
          },
-         {"backup K b", "registry K new"}},
+         {"backup K b", "registry K new", "registry K\\d @"}},
         {"sub-trees only on one side, children in order with letter case ignored",
          {"[$K]", "[$K\\b]", "\"v\"=\"1\"", "[$K\\b\\deep]", "[$K\\D]"},
          [k](Comparisons& t) {
