@@ -76,7 +76,7 @@ public:
         if (slots_.empty())
             return kNoKey;
         const std::uint64_t h = hash(parent, folded);
-        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+        for (std::size_t i = static_cast<std::size_t>(h) & mask_;; i = (i + 1) & mask_) {
             const Slot& slot = slots_[i];
             if (slot.node == kNoKey)
                 return kNoKey;
@@ -107,7 +107,7 @@ private:
         return std::hash<std::string_view>{}(folded) ^ (parent * 0x9E3779B97F4A7C15ull);
     }
     void insert(std::uint64_t h, std::uint32_t node) {
-        std::size_t i = h & mask_;
+        std::size_t i = static_cast<std::size_t>(h) & mask_;
         while (slots_[i].node != kNoKey)
             i = (i + 1) & mask_;
         slots_[i] = {h, node};

@@ -104,12 +104,13 @@ TEST_F(Comparisons, FindEveryDifferenceAndTheExactRestoreUndoesIt) {
              t.store.setSz(k, "", "e");
          },
          {"changed K a", "changed K t", "changed K @"}},
-        {"values only on one side", {"[$K]", "\"a\"=\"1\"", "\"b\"=hex:01,02"},
+        {"values only on one side", {"[$K]", "\"a\"=\"1\"", "\"b\"=hex:01,02", "[$K\\d]"},
          [k](Comparisons& t) {
              t.removeValue(k, "b");
              t.store.setSz(k, "new", "x");
+             t.store.setSz(k + "\\d", "", "default");
          },
-         {"backup K b", "registry K new"}},
+         {"backup K b", "registry K new", "registry K\\d @"}},
         {"sub-trees only on one side, children in order with letter case ignored",
          {"[$K]", "[$K\\b]", "\"v\"=\"1\"", "[$K\\b\\deep]", "[$K\\D]"},
          [k](Comparisons& t) {
@@ -139,6 +140,19 @@ TEST_F(Comparisons, FindEveryDifferenceAndTheExactRestoreUndoesIt) {
         {"an 8-bit backup: UTF-8, then Windows-1252", {"REGEDIT4", "[$K]", "\"u\"=\"\xC3\xBC\"", "[$K\\w]", "\"\xFC\"=\"\xFC\""},
          [k](Comparisons& t) { t.store.setSz(k + "\\w", "ü", "u"); },
          {"changed K\\w ü"}},
+        {"a key with many values, one given twice and one removed", [] {
+             std::vector<std::string> lines{"[$K]"};
+             for (int i = 0; i < 20; ++i)
+                 lines.push_back("\"v" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"");
+             lines.insert(lines.end(), {"\"V3\"=\"x\"", "\"v5\"=-"});
+             return lines;
+         }(),
+         [k](Comparisons& t) {
+             t.store.setSz(k, "v7", "other");
+             t.store.setSz(k, "v20", "new");
+             t.removeValue(k, "v9");
+         },
+         {"changed K v7", "backup K v9", "registry K v20"}},
         {"the top key gone from the registry", {"[$K]", "@=\"d\"", "[$K\\sub]"},
          [k](Comparisons& t) { t.removeKey(k); },
          {"backup K", "backup K @", "backup K\\sub"}},
