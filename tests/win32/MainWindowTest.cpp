@@ -31,7 +31,7 @@ protected:
         window_ = std::make_unique<frmRegEdit>(GetModuleHandleW(nullptr), tmp_.str());
         window_->desktop().setMessageBoxes([this](const std::string&, int style, const std::string& caption) {
             boxes_.push_back(caption + " " + std::to_string(style));
-            return platform::vbOK;
+            return (style & 7) == platform::vbYesNo ? platform::vbYes : platform::vbOK;
         });
         window_->Form_Load();
     }
@@ -177,6 +177,64 @@ TEST_F(Win32MainWindow, BrowsesTheRegistryBacksUpTheClickedKeyAndRestoresIt) {
     EXPECT_EQ(windowText(window_->about()->hwnd()), "About Karvo Backup");
     SendMessageW(window_->about()->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindowVisible(window_->about()->hwnd()));
+}
+
+TEST_F(Win32MainWindow, ComparesRestoresExactlyAndUndoesThroughTheSystemsEditor) {
+    const std::string sub = "Software\\Karvo Tests\\win32-" + std::to_string(GetCurrentProcessId());
+    const std::wstring key = wide(sub);
+    const auto set = [&](const wchar_t* name, const wchar_t* data) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, data,
+                        static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t)));
+    };
+    const auto state = [&] {
+        std::string out;
+        for (const wchar_t* name : {L"Colour", L"Shape", L"Added"}) {
+            wchar_t data[64] = {};
+            DWORD size = sizeof data;
+            out += RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
+                       ? utf8(data) + "|"
+                       : "-|";
+        }
+        return out;
+    };
+    const auto runs = [&] {
+        for (int i = 0; i < 3000 && window_->logic().pendingEditorRuns() > 0; ++i) {
+            pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return window_->logic().pendingEditorRuns() == 0;
+    };
+    set(L"Colour", L"Blue");
+    set(L"Shape", L"Round");
+    window_->logic().nodeClick(window_->logic().tree().openPath({"HKEY_CURRENT_USER", "Software", "Karvo Tests",
+                                                                 "win32-" + std::to_string(GetCurrentProcessId())}));
+    press("cmdBackup");
+    ASSERT_TRUE(runs());
+    const std::string backedUp = state();
+    set(L"Colour", L"Red");
+    set(L"Added", L"New");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Shape");
+    const std::string changed = state();
+    HWND list = window_->control("lstBack");
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    SendMessageW(window_->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    // Actions: the Compare, Restore Exactly and Undo items, each after a separator.
+    HMENU actions = GetSubMenu(GetMenu(window_->hwnd()), 1);
+    const auto choose = [&](int position) {
+        SendMessageW(window_->hwnd(), WM_COMMAND, GetMenuItemID(actions, position), 0);
+        return runs();
+    };
+    ASSERT_TRUE(choose(6));
+    ASSERT_EQ(window_->comparisons().size(), 1u);
+    EXPECT_EQ(windowText(window_->comparisons().front()->control("lblCounts")),
+              "1 value changed, 1 only in the backup, 1 only in the registry; 0 keys only in the backup, 0 only in the "
+              "registry");
+    ASSERT_TRUE(choose(8));
+    EXPECT_EQ(state(), backedUp);
+    ASSERT_TRUE(choose(10));
+    EXPECT_EQ(state(), changed);
+    EXPECT_EQ(boxes_, (std::vector<std::string>{"Restore Exactly? 36", "Undo Last Restore? 36"}));
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
 }
 
 // A mail server on 127.0.0.1 that accepts one session, answers it by script and records its commands.
