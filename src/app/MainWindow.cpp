@@ -305,25 +305,31 @@ bool MainWindow::backupIsChosen(const std::string& action) {
     return false;
 }
 
-void MainWindow::restoreCommand() {
-    if (!backupIsChosen("restore"))
-        return;
-    const std::string entry = backups_[chosenBackup_];
+std::optional<fs::path> MainWindow::chosenBackupFile(const std::string& action) {
+    if (!backupIsChosen(action))
+        return std::nullopt;
+    const std::string& entry = backups_[chosenBackup_];
     if (const auto refusal = backup::checkBackupName(entry)) {
         box(refusal->text, vbOKOnly | vbInformation, refusal->caption);
         view_.focus("lstBack");
-        return;
+        return std::nullopt;
     }
+    // The listed name stands for its file whatever the letter case of its extension.
+    const std::string file = backup::backupFileName(places_.programFolder, entry);
+    return places_.programFolder / (file.empty() ? entry + ".reg" : file);
+}
+
+void MainWindow::restoreCommand() {
+    const auto backupFile = chosenBackupFile("restore");
+    if (!backupFile)
+        return;
     const std::string name = view_.text("txtFilename");
     showMessage("Restoring backup file " + name);
     view_.setBusy(true);
     ++pendingRuns_;
     view_.letEventsRun();
-    // The listed name stands for its file whatever the letter case of its extension.
-    const std::string file = backup::backupFileName(places_.programFolder, entry);
-    const std::string commandLine = backup::importCommandLine(places_.winDir, file.empty() ? entry + ".reg" : file);
-    const fs::path backupFile = places_.programFolder / (file.empty() ? entry + ".reg" : file);
-    runEditor(commandLine, [name, backupFile](MainWindow& self, const platform::ProcessOutcome& outcome) {
+    const std::string commandLine = backup::importCommandLine(places_.winDir, backupFile->filename().string());
+    runEditor(commandLine, [name, backupFile = *backupFile](MainWindow& self, const platform::ProcessOutcome& outcome) {
         std::string reason = outcome.errorText;
         int status = backup::checkedEditorStatus(outcome.exitCode, reason, self.places_.wineEditor);
         // Whatever the editor's status said, the registry must now hold every key and value of the
@@ -400,34 +406,29 @@ void MainWindow::updateUndo() {
     view_.enableMenu("mnuEdit_10", backup::newestSafetyBackup(backup::safetyFolder(places_.programFolder)).has_value());
 }
 
-void MainWindow::compareCommand() {
-    if (!backupIsChosen("compare"))
-        return;
-    const std::string entry = backups_[chosenBackup_];
-    const std::string file = backup::backupFileName(places_.programFolder, entry);
+std::optional<compare::Comparison> MainWindow::compared(const fs::path& file, const std::string& label) {
     view_.setBusy(true);
-    compare::Comparison c = compare::compareWithRegistry(registry_.service(), places_.programFolder / (file.empty() ? entry + ".reg" : file));
+    compare::Comparison c = compare::compareWithRegistry(registry_.service(), file);
     view_.setBusy(false);
-    if (!c.ok) {
-        box("The backup " + entry + " could not be compared with the registry" + kFiveBlanks + kCrLf + c.problem +
-                kFiveBlanks,
-            vbOKOnly | vbExclamation, kAppTitle);
-        return;
+    if (c.ok)
+        return c;
+    box("The backup " + label + " could not be compared with the registry" + kFiveBlanks + kCrLf + c.problem +
+            kFiveBlanks,
+        vbOKOnly | vbExclamation, kAppTitle);
+    return std::nullopt;
+}
+
+void MainWindow::compareCommand() {
+    if (const auto file = chosenBackupFile("compare")) {
+        const std::string entry = backups_[chosenBackup_];
+        if (auto c = compared(*file, entry))
+            view_.openComparison(entry, std::move(*c));
     }
-    view_.openComparison(entry, std::move(c));
 }
 
 void MainWindow::restoreExactlyCommand() {
-    if (!backupIsChosen("restore"))
-        return;
-    const std::string entry = backups_[chosenBackup_];
-    if (const auto refusal = backup::checkBackupName(entry)) {
-        box(refusal->text, vbOKOnly | vbInformation, refusal->caption);
-        view_.focus("lstBack");
-        return;
-    }
-    const std::string file = backup::backupFileName(places_.programFolder, entry);
-    restoreExactly(places_.programFolder / (file.empty() ? entry + ".reg" : file), entry, false);
+    if (const auto file = chosenBackupFile("restore"))
+        restoreExactly(*file, backups_[chosenBackup_], false);
 }
 
 void MainWindow::undoLastRestoreCommand() {
@@ -441,15 +442,10 @@ void MainWindow::undoLastRestoreCommand() {
 }
 
 void MainWindow::restoreExactly(const fs::path& file, const std::string& label, bool undo) {
-    view_.setBusy(true);
-    const compare::Comparison c = compare::compareWithRegistry(registry_.service(), file);
-    view_.setBusy(false);
-    if (!c.ok) {
-        box("The backup " + label + " could not be compared with the registry" + kFiveBlanks + kCrLf + c.problem +
-                kFiveBlanks,
-            vbOKOnly | vbExclamation, kAppTitle);
+    const auto comparison = compared(file, label);
+    if (!comparison)
         return;
-    }
+    const compare::Comparison& c = *comparison;
     // The safety backup is one export of one key.
     if (c.tops.size() != 1) {
         box("The backup " + label + " holds more than one key, so it cannot be restored exactly" + kFiveBlanks + kCrLf +

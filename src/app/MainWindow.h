@@ -158,6 +158,10 @@ private:
     void refillBackupList(bool emptyFirst);
     // Says "Nothing Selected" and sends the focus to the list unless a backup is chosen.
     bool backupIsChosen(const std::string& action);
+    // The chosen backup's file, when one is chosen whose name the editor can be given.
+    std::optional<std::filesystem::path> chosenBackupFile(const std::string& action);
+    // The backup against the registry; a box says why when they cannot be compared.
+    std::optional<compare::Comparison> compared(const std::filesystem::path& file, const std::string& label);
     void chooseFavourite(int index);
     void jumpToFavourite();
     void saveFavourites();

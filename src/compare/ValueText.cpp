@@ -52,25 +52,6 @@ std::vector<std::string> strings(std::string_view bytes) {
 
 }  // namespace
 
-std::string typeName(reg::DWORD type) {
-    switch (type) {
-    case reg::kRegNone: return "REG_NONE";
-    case reg::kRegSz: return "REG_SZ";
-    case reg::kRegExpandSz: return "REG_EXPAND_SZ";
-    case reg::kRegBinary: return "REG_BINARY";
-    case reg::kRegDword: return "REG_DWORD";
-    case reg::kRegDwordBigEndian: return "REG_DWORD_BIG_ENDIAN";
-    case reg::kRegLink: return "REG_LINK";
-    case reg::kRegMultiSz: return "REG_MULTI_SZ";
-    case reg::kRegQword: return "REG_QWORD";
-    default: {
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "0x%08x", static_cast<unsigned>(type));
-        return buffer;
-    }
-    }
-}
-
 std::string valueName(std::string_view name) { return name.empty() ? "(Default)" : std::string(name); }
 
 std::vector<std::string> dataLines(std::string_view name, const Data& data) {

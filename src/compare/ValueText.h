@@ -3,6 +3,7 @@
 #pragma once
 
 #include "compare/Comparison.h"
+#include "registry/ValueTypes.h"
 
 #include <string>
 #include <string_view>
@@ -10,8 +11,8 @@
 
 namespace karvo::compare {
 
-// "REG_SZ", ..., and an unknown type as its number, "0x00000014".
-std::string typeName(reg::DWORD type);
+// The type's name is reg::typeName.
+using reg::typeName;
 
 // "(Default)" for the key's default value, the name itself otherwise.
 std::string valueName(std::string_view name);

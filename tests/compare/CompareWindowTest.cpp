@@ -44,7 +44,7 @@ TEST(ValueText, ShowsEachTypeAsTheEditorDoesAndMalformedDataAsHex) {
         {"", 3, "", "REG_BINARY", {"(zero-length binary value)"}},
         {"v", 0, "\x10"s, "REG_NONE", {"10"}},
         {"v", 6, "\x41\0"s, "REG_LINK", {"41 00"}},
-        {"v", 20, "\x05"s, "0x00000014", {"05"}},
+        {"v", 20, "\x05"s, "REG_UNKNOWN (0x14)", {"05"}},
         {"v", 7, multiData({"one", "two"}).bytes, "REG_MULTI_SZ", {"one", "two"}},
         {"v", 7, "a\0\0\0\0\0b\0\0\0\0\0"s, "REG_MULTI_SZ", {"a"}},  // an empty string ends the list
         {"v", 7, "a\0b\0"s, "REG_MULTI_SZ", {"ab"}},             // no terminators

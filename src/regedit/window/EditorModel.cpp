@@ -350,28 +350,6 @@ std::vector<ValueEntry> listValues(RegistryService& service, const KeyRef& key) 
 
 std::string displayName(const ValueEntry& value) { return value.name.empty() ? "(Default)" : value.name; }
 
-std::string typeName(DWORD type) {
-    switch (type) {
-    case reg::kRegNone: return "REG_NONE";
-    case reg::kRegSz: return "REG_SZ";
-    case reg::kRegExpandSz: return "REG_EXPAND_SZ";
-    case reg::kRegBinary: return "REG_BINARY";
-    case reg::kRegDword: return "REG_DWORD";
-    case reg::kRegDwordBigEndian: return "REG_DWORD_BIG_ENDIAN";
-    case reg::kRegLink: return "REG_LINK";
-    case reg::kRegMultiSz: return "REG_MULTI_SZ";
-    case 8: return "REG_RESOURCE_LIST";
-    case 9: return "REG_FULL_RESOURCE_DESCRIPTOR";
-    case 10: return "REG_RESOURCE_REQUIREMENTS_LIST";
-    case reg::kRegQword: return "REG_QWORD";
-    default: {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "REG_UNKNOWN (0x%x)", static_cast<unsigned>(type));
-        return buf;
-    }
-    }
-}
-
 std::string displayData(const ValueEntry& value) {
     if (!value.isSet)
         return "(value not set)";

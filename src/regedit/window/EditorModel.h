@@ -4,6 +4,7 @@
 #pragma once
 
 #include "registry/RegistryService.h"
+#include "registry/ValueTypes.h"
 
 #include <cstdint>
 #include <optional>
@@ -67,7 +68,7 @@ bool hasSubKeys(reg::RegistryService& service, const KeyRef& key);
 std::vector<ValueEntry> listValues(reg::RegistryService& service, const KeyRef& key);
 
 std::string displayName(const ValueEntry& value);  // "(Default)" for the default value
-std::string typeName(reg::DWORD type);              // "REG_SZ"
+using reg::typeName;                                // "REG_SZ"
 std::string displayData(const ValueEntry& value);   // "0x0000002a (42)", "(value not set)", ...
 
 // ---- value data -----------------------------------------------------------------------------
