@@ -5,6 +5,7 @@
 // so its peak resident memory is its own. With KARVO_BENCH_KEEP set, the stores and files are kept.
 
 #include "common/BenchClock.h"
+#include "common/ChildRun.h"
 #include "common/GeneratedRegistry.h"
 #include "compare/Comparison.h"
 #include "regfile/RegFile.h"
@@ -24,44 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace karvo;
-
-struct Outcome {
-    int status = -1;
-    double seconds = 0;
-    double cpuSeconds = 0;
-    long peakKb = 0;
-};
-
-Outcome run(const std::string& program, const std::vector<std::string>& args, const fs::path& store) {
-    std::fflush(stdout);
-    const auto start = bench::Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setenv("KARVO_REGISTRY", store.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        std::_Exit(127);
-    }
-    Outcome o;
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    o.seconds = bench::msSince(start) / 1e3;
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.peakKb = usage.ru_maxrss;
-    o.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return o;
-}
-
-void report(const char* what, const Outcome& o, double mb) {
-    std::printf("%-22s exit %d, %.1f MB in %.2f s = %.1f MB/s (CPU %.2f s = %.1f MB/s), peak RSS %.1f MB\n", what,
-                o.status, mb, o.seconds, mb / o.seconds, o.cpuSeconds, mb / o.cpuSeconds,
-                static_cast<double>(o.peakKb) / 1024.0);
-}
 
 // The child's part: compares FILE with the store of $KARVO_REGISTRY, then, when EXACT is given,
 // writes the exact restore's file there.
@@ -115,13 +78,13 @@ int main(int argc, char** argv) {
     const double mb = static_cast<double>(fs::file_size(file)) / 1e6;
     std::printf("%ld keys, %ld values, %.1f MB file\n", keys, values, mb);
 
-    const Outcome s = run(KARVO_REGEDIT_PATH, {"/s", file.string()}, target);
-    report("regedit /s:", s, mb);
+    const bench::Outcome s = bench::runChild(KARVO_REGEDIT_PATH, {"/s", file.string()}, target);
+    bench::report("regedit /s:", s, mb);
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const Outcome c = run(self, {"--compare", file.string(), ""}, target);
-    report("comparison:", c, mb);
-    const Outcome e = run(self, {"--compare", file.string(), (folder / "exact.reg").string()}, target);
-    report("comparison + exact:", e, mb);
+    const bench::Outcome c = bench::runChild(self, {"--compare", file.string(), ""}, target);
+    bench::report("comparison:", c, mb);
+    const bench::Outcome e = bench::runChild(self, {"--compare", file.string(), (folder / "exact.reg").string()}, target);
+    bench::report("comparison + exact:", e, mb);
 
     if (std::getenv("KARVO_BENCH_KEEP")) {
         std::printf("kept %s\n", folder.c_str());

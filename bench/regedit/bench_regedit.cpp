@@ -4,6 +4,7 @@
 // Prints the size of the export, MB per second of /e and of /s into an empty store, and the peak
 // resident memory of each run.
 
+#include "common/ChildRun.h"
 #include "common/GeneratedRegistry.h"
 #include "registry/RegistryService.h"
 
@@ -17,52 +18,10 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
 namespace fs = std::filesystem;
 using namespace karvo::reg;
-
-struct Outcome {
-    int status = -1;
-    double seconds = 0;
-    double cpuSeconds = 0;  // user + system time of the child, less disturbed by a busy machine
-    long peakKb = 0;
-};
-
-Outcome runRegedit(const fs::path& folder, const fs::path& store, const std::vector<std::string>& args) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0)
-            std::_Exit(127);
-        ::setenv("KARVO_REGISTRY", store.c_str(), 1);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(KARVO_REGEDIT_PATH));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(KARVO_REGEDIT_PATH, argv.data());
-        std::_Exit(127);
-    }
-    Outcome o;
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.peakKb = usage.ru_maxrss;
-    o.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return o;
-}
-
-void report(const char* what, const Outcome& o, double mb) {
-    std::printf("%s: exit %d, %.1f MB in %.2f s = %.1f MB/s (CPU %.2f s = %.1f MB/s), peak RSS %.1f MB\n", what,
-                o.status, mb, o.seconds, mb / o.seconds, o.cpuSeconds, mb / o.cpuSeconds,
-                static_cast<double>(o.peakKb) / 1024.0);
-}
-
-}  // namespace
+using karvo::bench::Outcome;
+using karvo::bench::runChild;
 
 int main(int argc, char** argv) {
     const long keys = argc > 1 ? std::atol(argv[1]) : 100000;
@@ -80,16 +39,17 @@ int main(int argc, char** argv) {
     const double genSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::printf("generated %ld keys, %ld values in %.1f s\n", keys, values, genSeconds);
 
-    const Outcome e = runRegedit(folder, source, {"/e", "bench.reg", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Bench"});
+    const Outcome e =
+        runChild(KARVO_REGEDIT_PATH, {"/e", "bench.reg", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Bench"}, source, folder);
     const double mb = static_cast<double>(fs::exists(folder / "bench.reg") ? fs::file_size(folder / "bench.reg") : 0) / 1e6;
-    report("regedit /e", e, mb);
+    karvo::bench::report("regedit /e", e, mb);
 
-    const Outcome s = runRegedit(folder, target, {"/s", "bench.reg"});
-    report("regedit /s", s, mb);
+    const Outcome s = runChild(KARVO_REGEDIT_PATH, {"/s", "bench.reg"}, target, folder);
+    karvo::bench::report("regedit /s", s, mb);
 
-    const Outcome w = runRegedit(folder, source, {"/e", "whole.reg"});
+    const Outcome w = runChild(KARVO_REGEDIT_PATH, {"/e", "whole.reg"}, source, folder);
     const double wmb = static_cast<double>(fs::exists(folder / "whole.reg") ? fs::file_size(folder / "whole.reg") : 0) / 1e6;
-    report("regedit /e (whole registry)", w, wmb);
+    karvo::bench::report("regedit /e (whole registry)", w, wmb);
 
     if (std::getenv("KARVO_BENCH_KEEP")) {
         std::printf("kept %s\n", folder.c_str());
