@@ -231,6 +231,12 @@ void CompareWindow::refill() {
         rows.push_back(keyRow(top));
     }
     add(kNoRow, std::move(nodes), std::move(rows));
+    // The top keys open at once, so the window shows what differs without a click.
+    for (const RowId top : tops_) {
+        fill(top);
+        if (!nodes_[top].children.empty())
+            view_.showOpen(top);
+    }
 }
 
 void CompareWindow::fill(RowId id) {

@@ -78,6 +78,8 @@ public:
     virtual void addRows(RowId parent, std::span<const Row> rows) = 0;
     // Drops every row below parent (kNoRow: all rows); the parent keeps its expander.
     virtual void removeChildren(RowId parent) = 0;
+    // Shows a row opened, its rows already handed over.
+    virtual void showOpen(RowId row) = 0;
     // The caption (kWindowName) or a label's text.
     virtual void setText(std::string_view control, const std::string& text) = 0;
     virtual void setChecked(std::string_view control, bool checked) = 0;

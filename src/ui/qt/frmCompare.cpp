@@ -96,8 +96,11 @@ void frmCompare::build() {
             tree_->setHeaderLabels(headings);
             tree_->setUniformRowHeights(true);
             tree_->setSelectionMode(QAbstractItemView::SingleSelection);
-            // Fixed starting widths: sizing columns to their contents would read every row.
-            const int widths[] = {2600, 1500, 2800, 2800, 1500};
+            // Fixed starting widths: sizing columns to their contents would read every row. The
+            // difference column takes the rest; a long top key keeps its root and its own name.
+            tree_->setTextElideMode(Qt::ElideMiddle);
+            tree_->header()->setStretchLastSection(true);
+            const int widths[] = {3000, 1500, 2200, 2200, 2300};
             for (int i = 0; i < tree_->columnCount() && i < 5; ++i)
                 tree_->header()->resizeSection(i, x(widths[i]));
             connect(tree_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* at) {
@@ -144,6 +147,12 @@ void frmCompare::addRows(RowId parent, std::span<const compare::Row> rows) {
         at->addChildren(children);
     else
         tree_->addTopLevelItems(children);
+}
+
+void frmCompare::showOpen(RowId row) {
+    Obeying obeying(obeying_);
+    if (QTreeWidgetItem* at = item(row))
+        at->setExpanded(true);
 }
 
 void frmCompare::removeChildren(RowId parent) {

@@ -26,6 +26,7 @@ public:
 private:
     void addRows(karvo::compare::RowId parent, std::span<const karvo::compare::Row> rows) override;
     void removeChildren(karvo::compare::RowId parent) override;
+    void showOpen(karvo::compare::RowId row) override;
     void setText(std::string_view control, const std::string& text) override;
     void setChecked(std::string_view control, bool checked) override;
     void closeWindow() override;

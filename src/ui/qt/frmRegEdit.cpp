@@ -406,6 +406,8 @@ void frmRegEdit::openComparison(const std::string& backupName, compare::Comparis
     auto* window = new frmCompare(backupName, std::move(comparison));
     window->setAttribute(Qt::WA_DeleteOnClose);
     comparisons_.emplace_back(window);
+    // Over the main window, a little down and right of it, so both stay in sight.
+    window->move(frameGeometry().topLeft() + QPoint(40, 40));
     window->show();
     window->raise();
 }

@@ -201,6 +201,12 @@ void frmCompare::forgetItems(HTREEITEM below) {
     }
 }
 
+void frmCompare::showOpen(RowId row) {
+    Obeying obeying(obeying_);
+    if (HTREEITEM at = row < items_.size() ? items_[row] : nullptr)
+        TreeView_Expand(tree_, at, TVE_EXPAND);
+}
+
 void frmCompare::removeChildren(RowId parent) {
     if (!tree_)
         return;

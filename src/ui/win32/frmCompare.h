@@ -39,6 +39,7 @@ private:
 
     void addRows(compare::RowId parent, std::span<const compare::Row> rows) override;
     void removeChildren(compare::RowId parent) override;
+    void showOpen(compare::RowId row) override;
     void setText(std::string_view control, const std::string& text) override;
     void setChecked(std::string_view control, bool checked) override;
     void closeWindow() override { close(); }
