@@ -384,6 +384,9 @@ std::string relativeToProgramFolder(const fs::path& file, const fs::path& progra
     return file.lexically_relative(programFolder).make_preferred().string();
 }
 
+// The safety backup taken before an undo is named after it.
+constexpr const char* kUndoLabel = "Undo";
+
 // The work file an exact restore imports: hidden, so it is never taken for a safety backup.
 fs::path exactRestoreFile(const fs::path& safety) { return safety / ".exact restore.reg"; }
 
@@ -460,12 +463,13 @@ void MainWindow::restoreExactly(const fs::path& file, const std::string& label, 
         return;
     }
     const backup::SafetyName taken = backup::readSafetyName(file.filename().string());
+    const std::string what = taken.label == kUndoLabel ? "an undo" : taken.label;
     const std::string question =
-        (undo ? "Undo the restore of " + taken.label + " made at " + taken.time + "?"
-              : "Restore " + label + " exactly?") +
-        kFiveBlanks + kCrLf + kCrLf + key + " will hold exactly what the backup holds: " + changesText(c) + "." +
-        kFiveBlanks + kCrLf + kCrLf + "A safety backup of the key is taken first; Undo Last Restore puts it back." +
-        kFiveBlanks;
+        (undo ? "Undo the last restore (" + what + ", " + taken.time + ")?" : "Restore " + label + " exactly?") +
+        kFiveBlanks + kCrLf + kCrLf + key +
+        (undo ? " will hold exactly what it held before: " : " will hold exactly what the backup holds: ") +
+        changesText(c) + "." + kFiveBlanks + kCrLf + kCrLf +
+        "A safety backup of the key is taken first; Undo Last Restore puts it back." + kFiveBlanks;
     if (box(question, vbYesNo | vbQuestion, undo ? "Undo Last Restore?" : "Restore Exactly?") != platform::vbYes)
         return;
 
@@ -476,7 +480,7 @@ void MainWindow::restoreExactly(const fs::path& file, const std::string& label, 
     const fs::path folder = backup::safetyFolder(places_.programFolder);
     std::error_code ec;
     fs::create_directories(folder, ec);
-    const fs::path safety = folder / backup::safetyFileName(undo ? "Undo" : label, std::chrono::system_clock::now());
+    const fs::path safety = folder / backup::safetyFileName(undo ? kUndoLabel : label, std::chrono::system_clock::now());
     if (c.keys[c.tops.front()].difference == compare::Difference::OnlyInBackup) {
         // No key to export: the safety backup says that the key did not exist, so an undo removes it.
         std::ofstream out(safety, std::ios::binary);

@@ -333,7 +333,9 @@ TEST_F(MainWindowLogic, AnExactRestoreKeepsASafetyBackupAndUndoingItBringsTheCha
         desktop.take();
         window.menu("mnuEdit_10");
         const std::string asked = desktop.take().at(0);
-        EXPECT_TRUE(asked.starts_with("box Undo Last Restore? [36]: Undo the restore of ")) << asked;
+        EXPECT_TRUE(asked.starts_with("box Undo Last Restore? [36]: Undo the last restore (" +
+                                      std::string(expected == changed ? "Run_HKCU, " : "an undo, ")))
+            << asked;
         editor();
         editor();
         EXPECT_EQ(state(), expected);
