@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the .reg reader: checking alone, then a full import into a private store.
-// Beyond the sanitizers it insists that both agree on every file and that every refusal is one line
-// naming the file.
+// Beyond the sanitizers it insists that both agree on every file, that every refusal is one line
+// naming the file, and that a file the store took compares as taken: the check after every restore
+// must never call a good import a failure.
+#include "compare/Comparison.h"
 #include "regfile/RegFile.h"
 #include "registry/RegistryService.h"
 
@@ -50,5 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The check and the import agree: the store takes every file the check passes.
     if (checked.ok != imported.ok)
         std::abort();
+    if (imported.ok) {
+        const karvo::compare::Comparison c = karvo::compare::compareBytesWithRegistry(*g_store, bytes, "fuzz.reg");
+        if (c.ok && !karvo::compare::mismatch(c, karvo::compare::Expect::Merged).empty())
+            std::abort();
+    }
     return 0;
 }
