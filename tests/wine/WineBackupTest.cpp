@@ -100,6 +100,9 @@ TEST_F(WineBackup, RestoreExactlyThroughWinesEditorThenUndoIt) {
     wine("reg delete \"" + keyPath + "\" /v Shape /f");
     const std::string changed = state();
     clickBackup(name + "_HKCU");
+    menu("mnuEdit_6");  // compared through the helper: exactly the three changes
+    EXPECT_EQ(comparedCounts(), "1 value changed, 1 only in the backup, 1 only in the registry; 0 keys only in the backup, "
+                              "0 only in the registry");
     EXPECT_EQ(restoreExactlyThenUndo(state), (std::vector<std::string>{backedUp, changed}));
     EXPECT_EQ(boxes.shown.size(), 2u);  // the two questions, no failure
 }

@@ -8,6 +8,7 @@
 #include "WindowChecks.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -111,6 +112,13 @@ protected:
     // Waits until every started registry editor has reported back.
     bool editorsFinished() const {
         return QTest::qWaitFor([this] { return window->pendingEditorRuns() == 0; }, 30000);
+    }
+    // The counts of the comparison window that is open, "" when none is.
+    static QString comparedCounts() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "frmCompare" && w->isVisible())
+                return w->findChild<QLabel*>("lblCounts")->text();
+        return {};
     }
     // Restores the chosen backup exactly, then undoes that, answering Yes to each question: the
     // key's state() after each.
