@@ -1215,13 +1215,22 @@ std::string rolledBack(reg::RegistryService& service, bool batched, bool registr
     return registryFailed ? "; nothing was changed" : "";
 }
 
-Result importFrom(reg::RegistryService& service, detail::Source& file, const std::string& name) {
-    const std::string head = detail::readHead(file);
+// Reads the file's first bytes to learn its encoding; a file that cannot be read says why.
+Result opened(detail::Source& file, const std::string& name, std::string& head, detail::Detected& detected) {
+    head = detail::readHead(file);
     if (!file.error().empty())
         return failed(detail::formatProblem(name, 0, file.error()));
-    const detail::Detected detected = detail::detectEncoding(head);
+    detected = detail::detectEncoding(head);
     if (!detected.problem.empty())
         return failed(detail::formatProblem(name, 1, detected.problem));
+    return {};
+}
+
+Result importFrom(reg::RegistryService& service, detail::Source& file, const std::string& name) {
+    std::string head;
+    detail::Detected detected;
+    if (Result r = opened(file, name, head, detected); !r.ok)
+        return r;
     detail::Resumed source(file, head);
     const bool utf16 = detected.encoding == Encoding::Utf16;
 
@@ -1271,12 +1280,10 @@ Result importFrom(reg::RegistryService& service, detail::Source& file, const std
 
 // The same pass as an import's, the changes handed to a visitor instead of the registry.
 Result readFrom(detail::Source& file, const std::string& name, RegVisitor& visitor) {
-    const std::string head = detail::readHead(file);
-    if (!file.error().empty())
-        return failed(detail::formatProblem(name, 0, file.error()));
-    const detail::Detected detected = detail::detectEncoding(head);
-    if (!detected.problem.empty())
-        return failed(detail::formatProblem(name, 1, detected.problem));
+    std::string head;
+    detail::Detected detected;
+    if (Result r = opened(file, name, head, detected); !r.ok)
+        return r;
     detail::Resumed source(file, head);
     const bool utf16 = detected.encoding == Encoding::Utf16;
     detail::Converter convert(visitor, utf16 ? Encoding::Utf16 : Encoding::Utf8);
@@ -1317,10 +1324,10 @@ Result readRegBytes(std::string_view bytes, const std::string& name, RegVisitor&
 
 Result validateRegBytes(std::string_view bytes, const std::string& name) {
     MemorySource file(bytes);
-    const std::string head = detail::readHead(file);
-    const detail::Detected detected = detail::detectEncoding(head);
-    if (!detected.problem.empty())
-        return failed(detail::formatProblem(name, 1, detected.problem));
+    std::string head;
+    detail::Detected detected;
+    if (Result r = opened(file, name, head, detected); !r.ok)
+        return r;
     detail::Resumed source(file, head);
     const PassResult check = detail::runPass(source, detected, nullptr);
     if (!check.ok)
