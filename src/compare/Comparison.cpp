@@ -284,7 +284,7 @@ private:
             if (!added)
                 return values[it->second];
         }
-        values.push_back(ValueEntry{name, Difference::Same, false, {}, {}});
+        values.push_back(ValueEntry{name, Difference::Same, false, kNoData, {}});
         return values.back();
     }
 
@@ -447,8 +447,7 @@ private:
                 return fail("cannot read the values of " + out_.fullPath(at) + regfile::failureText(rc));
             const std::size_t j = find(values, index, hint);
             if (j == values.size() || values[j].removedByBackup) {
-                extra.push_back({name_, Difference::OnlyInRegistry, cleared || j < values.size(), {},
-                                 {type_, std::string(data_.begin(), data_.end())}});
+                extra.push_back({name_, Difference::OnlyInRegistry, cleared || j < values.size(), keepLive(), {}});
                 continue;
             }
             hint = j + 1;
@@ -457,7 +456,7 @@ private:
                               (data_.empty() || std::memcmp(v.backup.bytes.data(), data_.data(), data_.size()) == 0);
             if (!same) {
                 v.difference = Difference::Changed;
-                v.live = {type_, std::string(data_.begin(), data_.end())};
+                v.live = keepLive();
             }
         }
         std::size_t kept = 0;
@@ -476,6 +475,12 @@ private:
             values.push_back(std::move(v));
         }
         return true;
+    }
+
+    // Keeps the live value just read in the comparison's liveData; answers where.
+    std::uint32_t keepLive() {
+        out_.liveData.push_back({type_, std::string(data_.begin(), data_.end())});
+        return static_cast<std::uint32_t>(out_.liveData.size() - 1);
     }
 
     // The backup's value named like the live one just read, not yet matched; values.size() when
@@ -596,6 +601,11 @@ std::string Comparison::fullPath(std::uint32_t key) const {
     for (std::uint32_t at = key; at != kNoKey; at = keys[at].parent)
         path = keys[at].name + (path.empty() ? "" : "\\" + path);
     return path;
+}
+
+const Data& Comparison::liveOf(const ValueEntry& value) const {
+    static const Data none;
+    return value.live < liveData.size() ? liveData[value.live] : none;
 }
 
 Comparison compareWithRegistry(reg::RegistryService& service, const std::filesystem::path& backupFile) {
