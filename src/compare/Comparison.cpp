@@ -403,6 +403,8 @@ private:
 
     // The sub-keys of both, ordered by name with letter case ignored.
     bool gather(std::uint32_t node, HKey live, std::vector<Child>& children) {
+        if (node != kNoKey)
+            children.reserve(nodes_[node].children.size());
         if (live != 0) {
             for (DWORD i = 0;; ++i) {
                 const LONG rc = service_.EnumKeyRaw(live, i, name_);
@@ -548,6 +550,9 @@ Comparison compare(reg::RegistryService& service, Backup& backup, const regfile:
         c.problem = name + ": the file holds no registry key";
         return c;
     }
+    // Mostly the registry has the backup's keys: room for them at once, rather than moving a
+    // hundred thousand entries each time the vector grows.
+    c.keys.reserve(backup.nodes().size());
     {
         Snapshot snapshot(service);
         Walk walk(service, backup, c);
