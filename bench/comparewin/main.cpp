@@ -39,8 +39,11 @@ Comparison bigComparison(std::uint32_t keys, std::uint32_t valuesPerKey) {
         key.values.reserve(valuesPerKey);
         for (std::uint32_t v = 0; v < valuesPerKey; ++v) {
             const bool changed = k % 10 == 0 && v == 0;
+            if (changed)
+                c.liveData.push_back(text("new"));
             key.values.push_back({"value" + std::to_string(v), changed ? Difference::Changed : Difference::Same, false,
-                                  text("data " + std::to_string(v)), changed ? text("new") : Data{}});
+                                  changed ? static_cast<std::uint32_t>(c.liveData.size() - 1) : kNoData,
+                                  text("data " + std::to_string(v))});
             ++(changed ? c.valueCounts.changed : c.valueCounts.same);
         }
         c.keys.push_back(std::move(key));

@@ -159,23 +159,24 @@ Row CompareWindow::valueRow(const ValueEntry& value) const {
     row.name = valueName(value.name);
     const bool inBackup = value.difference != Difference::OnlyInRegistry;
     const bool live = value.difference == Difference::Changed || value.difference == Difference::OnlyInRegistry;
-    const Data& shownType = inBackup ? value.backup : value.live;
+    const Data& liveData = comparison_.liveOf(value);
+    const Data& shownType = inBackup ? value.backup : liveData;
     row.type = typeName(shownType.type);
-    if (value.difference == Difference::Changed && value.live.type != value.backup.type)
-        row.type += " \u2192 " + typeName(value.live.type);
+    if (value.difference == Difference::Changed && liveData.type != value.backup.type)
+        row.type += " \u2192 " + typeName(liveData.type);
     if (value.removedByBackup)
         row.backup = kRemoved;
     else if (inBackup)
         row.backup = dataText(value.name, value.backup);
     if (live)
-        row.registry = dataText(value.name, value.live);
+        row.registry = dataText(value.name, liveData);
     else if (value.difference == Difference::Same && !value.removedByBackup)
         row.registry = row.backup;
     // Data that differs only where the row does not show it (past the bytes drawn, after a string's
     // first zero) still reads as changed.
     if (value.difference == Difference::Changed && row.backup == row.registry) {
         const std::string& x = value.backup.bytes;
-        const std::string& y = value.live.bytes;
+        const std::string& y = liveData.bytes;
         std::size_t at = 0;
         while (at < x.size() && at < y.size() && x[at] == y[at])
             ++at;
@@ -185,7 +186,7 @@ Row CompareWindow::valueRow(const ValueEntry& value) const {
     const auto lines = [&](const Data& d) {
         return d.type == reg::kRegMultiSz ? dataLines(value.name, d).size() : std::size_t{0};
     };
-    row.expandable = (inBackup && lines(value.backup) > 1) || (live && lines(value.live) > 1);
+    row.expandable = (inBackup && lines(value.backup) > 1) || (live && lines(liveData) > 1);
     return row;
 }
 
@@ -269,7 +270,7 @@ void CompareWindow::fill(RowId id) {
             return present && d.type == reg::kRegMultiSz ? dataLines(value.name, d) : std::vector<std::string>{};
         };
         const std::vector<std::string> backup = linesOf(inBackup, value.backup);
-        std::vector<std::string> registry = linesOf(live, value.live);
+        std::vector<std::string> registry = linesOf(live, comparison_.liveOf(value));
         if (value.difference == Difference::Same)
             registry = backup;
         const std::size_t count = std::max(backup.size(), registry.size());

@@ -284,7 +284,7 @@ private:
             if (!added)
                 return values[it->second];
         }
-        values.push_back(ValueEntry{name, Difference::Same, false, {}, {}});
+        values.push_back(ValueEntry{name, Difference::Same, false, kNoData, {}});
         return values.back();
     }
 
@@ -403,6 +403,8 @@ private:
 
     // The sub-keys of both, ordered by name with letter case ignored.
     bool gather(std::uint32_t node, HKey live, std::vector<Child>& children) {
+        if (node != kNoKey)
+            children.reserve(nodes_[node].children.size());
         if (live != 0) {
             for (DWORD i = 0;; ++i) {
                 const LONG rc = service_.EnumKeyRaw(live, i, name_);
@@ -447,8 +449,7 @@ private:
                 return fail("cannot read the values of " + out_.fullPath(at) + regfile::failureText(rc));
             const std::size_t j = find(values, index, hint);
             if (j == values.size() || values[j].removedByBackup) {
-                extra.push_back({name_, Difference::OnlyInRegistry, cleared || j < values.size(), {},
-                                 {type_, std::string(data_.begin(), data_.end())}});
+                extra.push_back({name_, Difference::OnlyInRegistry, cleared || j < values.size(), keepLive(), {}});
                 continue;
             }
             hint = j + 1;
@@ -457,7 +458,7 @@ private:
                               (data_.empty() || std::memcmp(v.backup.bytes.data(), data_.data(), data_.size()) == 0);
             if (!same) {
                 v.difference = Difference::Changed;
-                v.live = {type_, std::string(data_.begin(), data_.end())};
+                v.live = keepLive();
             }
         }
         std::size_t kept = 0;
@@ -476,6 +477,12 @@ private:
             values.push_back(std::move(v));
         }
         return true;
+    }
+
+    // Keeps the live value just read in the comparison's liveData; answers where.
+    std::uint32_t keepLive() {
+        out_.liveData.push_back({type_, std::string(data_.begin(), data_.end())});
+        return static_cast<std::uint32_t>(out_.liveData.size() - 1);
     }
 
     // The backup's value named like the live one just read, not yet matched; values.size() when
@@ -543,6 +550,9 @@ Comparison compare(reg::RegistryService& service, Backup& backup, const regfile:
         c.problem = name + ": the file holds no registry key";
         return c;
     }
+    // Mostly the registry has the backup's keys: room for them at once, rather than moving a
+    // hundred thousand entries each time the vector grows.
+    c.keys.reserve(backup.nodes().size());
     {
         Snapshot snapshot(service);
         Walk walk(service, backup, c);
@@ -596,6 +606,11 @@ std::string Comparison::fullPath(std::uint32_t key) const {
     for (std::uint32_t at = key; at != kNoKey; at = keys[at].parent)
         path = keys[at].name + (path.empty() ? "" : "\\" + path);
     return path;
+}
+
+const Data& Comparison::liveOf(const ValueEntry& value) const {
+    static const Data none;
+    return value.live < liveData.size() ? liveData[value.live] : none;
 }
 
 Comparison compareWithRegistry(reg::RegistryService& service, const std::filesystem::path& backupFile) {

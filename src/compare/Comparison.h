@@ -28,16 +28,21 @@ struct Data {
     std::string bytes;
 };
 
+inline constexpr std::uint32_t kNoKey = UINT32_MAX;
+inline constexpr std::uint32_t kNoData = UINT32_MAX;
+
+// A million values may be compared, and few of them differ: the registry's data of a value is kept
+// apart, in Comparison::liveData, so that each value does not carry room for it.
 struct ValueEntry {
     std::string name;  // UTF-8, "" is the key's default value; spelled as the backup has it
     Difference difference = Difference::Same;
     // The file itself removes the value ("name"=-): a plain restore removes it too.
     bool removedByBackup = false;
+    // Where Comparison::liveData holds the registry's data: only for Changed and OnlyInRegistry
+    // (Same keeps one copy, in backup), kNoData otherwise. Read it through Comparison::liveOf.
+    std::uint32_t live = kNoData;
     Data backup;  // not for OnlyInRegistry
-    Data live;    // only for Changed and OnlyInRegistry (Same keeps one copy, in backup)
 };
-
-inline constexpr std::uint32_t kNoKey = UINT32_MAX;
 
 struct KeyEntry {
     std::string name;  // its own name; a top key has its full path ("HKEY_CURRENT_USER\Software\x")
@@ -61,10 +66,13 @@ struct Comparison {
     std::string problem;  // when !ok: why (the file cannot be read, the registry cannot be read)
     std::vector<KeyEntry> keys;
     std::vector<std::uint32_t> tops;  // keys not below another key of the backup, in file order
+    std::vector<Data> liveData;       // the registry's data of the values that have it (ValueEntry::live)
     Counts keyCounts, valueCounts;
 
     bool identical() const { return ok && keyCounts.differences() == 0 && valueCounts.differences() == 0; }
     std::string fullPath(std::uint32_t key) const;
+    // The registry's data of a value; an empty Data for one without (Same, OnlyInBackup).
+    const Data& liveOf(const ValueEntry& value) const;
 };
 
 // Reads the backup (either .reg format) and the registry below each of its top keys; names are

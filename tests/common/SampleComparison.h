@@ -49,7 +49,12 @@ inline compare::Comparison sampleComparison() {
         return id;
     };
     auto value = [&](std::uint32_t k, const char* name, Difference d, Data backup, Data live = {}) {
-        c.keys[k].values.push_back({name, d, false, std::move(backup), std::move(live)});
+        std::uint32_t at = kNoData;
+        if (d == Difference::Changed || d == Difference::OnlyInRegistry) {
+            at = static_cast<std::uint32_t>(c.liveData.size());
+            c.liveData.push_back(std::move(live));
+        }
+        c.keys[k].values.push_back({name, d, false, at, std::move(backup)});
     };
     const auto top = key("HKEY_CURRENT_USER\\Software\\Sample", Difference::Same, true, kNoKey);
     c.tops.push_back(top);

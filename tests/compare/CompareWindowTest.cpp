@@ -236,7 +236,7 @@ TEST_F(CompareWindowTest, IdenticalFailedAndHiddenlyChangedComparisons) {
     // A change the row's text does not show is still shown as one.
     Comparison hidden = sampleComparison();
     hidden.keys[0].values[1].backup = {3, std::string(kShownBytes, '\x01') + "\x02"};
-    hidden.keys[0].values[1].live = {3, std::string(kShownBytes, '\x01') + "\x03"};
+    hidden.liveData[hidden.keys[0].values[1].live] = {3, std::string(kShownBytes, '\x01') + "\x03"};
     RecordingView fourth;
     CompareWindow window4(fourth, "Hidden.reg", std::move(hidden));
     window4.load();

@@ -196,6 +196,13 @@ TEST_F(Comparisons, TheExactRestoreFileAndTheChecksNameTheFirstDifference) {
     store.touch(kK + "\\old");
     const Comparison c = compared(file);
 
+    // The registry's data is kept for the values that differ, and for no other.
+    std::vector<std::string> live;
+    for (const KeyEntry& key : c.keys)
+        for (const ValueEntry& v : key.values)
+            live.push_back(v.name + "=" + std::to_string(c.liveOf(v).type) + ":" + c.liveOf(v).bytes);
+    EXPECT_EQ(live, (std::vector<std::string>{"a=0:", "added=1:" + test::wz("x"), "b=4:" + std::string("\x02\0\0\0", 4)}));
+
     std::ostringstream exact;
     ASSERT_TRUE(writeExactRestore(c, exact));
     EXPECT_EQ(replaced(text::utf16leToUtf8(exact.str().substr(2)), kK, "K"),
