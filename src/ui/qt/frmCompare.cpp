@@ -130,23 +130,19 @@ RowId frmCompare::rowOf(const QTreeWidgetItem* at) const {
     return at && at->type() == CompareItem::kType ? static_cast<const CompareItem*>(at)->id() : compare::kNoRow;
 }
 
-QTreeWidgetItem* frmCompare::item(RowId row) const { return row < items_.size() ? items_[row] : nullptr; }
+QTreeWidgetItem* frmCompare::item(RowId row) const { return items_.item(row); }
 
 void frmCompare::addRows(RowId parent, std::span<const compare::Row> rows) {
     Obeying obeying(obeying_);
-    QList<QTreeWidgetItem*> children;
-    children.reserve(static_cast<qsizetype>(rows.size()));
+    QList<QTreeWidgetItem*> level;
+    level.reserve(static_cast<qsizetype>(rows.size()));
+    std::vector<RowId> ids;
+    ids.reserve(rows.size());
     for (const compare::Row& row : rows) {
-        if (row.id >= items_.size())
-            items_.resize(row.id + 1, nullptr);
-        auto* at = new CompareItem(row);
-        items_[row.id] = at;
-        children.append(at);
+        level.append(new CompareItem(row));
+        ids.push_back(row.id);
     }
-    if (QTreeWidgetItem* at = item(parent))
-        at->addChildren(children);
-    else
-        tree_->addTopLevelItems(children);
+    items_.addLevel(*tree_, parent, ids, level);
 }
 
 void frmCompare::showOpen(RowId row) {
@@ -162,21 +158,8 @@ void frmCompare::removeChildren(RowId parent) {
         items_.clear();
         return;
     }
-    QTreeWidgetItem* at = item(parent);
-    if (!at)
-        return;
-    // Their ids are given to later rows; the map forgets them first.
-    const QList<QTreeWidgetItem*> old = at->takeChildren();
-    std::vector<QTreeWidgetItem*> pending(old.begin(), old.end());
-    while (!pending.empty()) {
-        QTreeWidgetItem* gone = pending.back();
-        pending.pop_back();
-        if (const RowId id = rowOf(gone); id < items_.size())
-            items_[id] = nullptr;
-        for (int i = 0; i < gone->childCount(); ++i)
-            pending.push_back(gone->child(i));
-    }
-    qDeleteAll(old);
+    if (QTreeWidgetItem* at = item(parent))
+        items_.dropBelow(at, [this](const QTreeWidgetItem* gone) { return rowOf(gone); });
 }
 
 void frmCompare::setText(std::string_view control, const std::string& text) {

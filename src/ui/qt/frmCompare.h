@@ -4,6 +4,7 @@
 #pragma once
 
 #include "compare/CompareWindow.h"
+#include "ui/qt/ItemIndex.h"
 
 #include <QWidget>
 
@@ -37,6 +38,6 @@ private:
     karvo::compare::CompareWindow logic_;
     std::map<std::string, QWidget*, std::less<>> controls_;
     QTreeWidget* tree_ = nullptr;
-    std::vector<QTreeWidgetItem*> items_;  // by row id
+    karvo::ui::ItemIndex items_;  // by row id
     int obeying_ = 0;                      // > 0 while carrying out an order: its echoes are not events
 };

@@ -433,41 +433,21 @@ NodeId frmRegEdit::nodeOf(const QTreeWidgetItem* item) const {
     return item && item->type() == RegNode::kType ? static_cast<const RegNode*>(item)->id() : tree::kNoNode;
 }
 
-QTreeWidgetItem* frmRegEdit::item(NodeId node) const { return node < items_.size() ? items_[node] : nullptr; }
+QTreeWidgetItem* frmRegEdit::item(NodeId node) const { return items_.item(node); }
 
 void frmRegEdit::addNodes(NodeId parent, std::span<const NodeId> ids, std::span<const std::string> texts) {
     Obeying obeying(obeying_);
-    QList<QTreeWidgetItem*> children;
-    children.reserve(static_cast<qsizetype>(ids.size()));
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        if (ids[i] >= items_.size())
-            items_.resize(ids[i] + 1, nullptr);
-        auto* node = new RegNode(q(texts[i]), ids[i]);
-        items_[ids[i]] = node;
-        children.append(node);
-    }
-    if (QTreeWidgetItem* at = item(parent))
-        at->addChildren(children);
-    else
-        tvwReg->addTopLevelItems(children);
+    QList<QTreeWidgetItem*> level;
+    level.reserve(static_cast<qsizetype>(ids.size()));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        level.append(new RegNode(q(texts[i]), ids[i]));
+    items_.addLevel(*tvwReg, parent, ids, level);
 }
 
 void frmRegEdit::removeChildren(NodeId node) {
     Obeying obeying(obeying_);
-    QTreeWidgetItem* at = item(node);
-    if (!at)
-        return;
-    // Their ids are given to later nodes; the map forgets them first.
-    const QList<QTreeWidgetItem*> old = at->takeChildren();
-    std::vector<QTreeWidgetItem*> pending(old.begin(), old.end());
-    while (!pending.empty()) {
-        QTreeWidgetItem* gone = pending.back();
-        pending.pop_back();
-        items_[nodeOf(gone)] = nullptr;
-        for (int i = 0; i < gone->childCount(); ++i)
-            pending.push_back(gone->child(i));
-    }
-    qDeleteAll(old);
+    if (QTreeWidgetItem* at = item(node))
+        items_.dropBelow(at, [this](const QTreeWidgetItem* gone) { return nodeOf(gone); });
 }
 
 void frmRegEdit::moveToEnd(NodeId root) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "ui/qt/ItemIndex.h"
 #include "ui/qt/QtDesktop.h"
 
 #include <QMainWindow>
@@ -91,7 +92,7 @@ private:
     QTreeWidget* tvwReg = nullptr;
     QListWidget* lstBack = nullptr;
     QComboBox* Combo1 = nullptr;
-    std::vector<QTreeWidgetItem*> items_;  // by node id
+    karvo::ui::ItemIndex items_;  // by node id
     int obeying_ = 0;                      // > 0 while carrying out an order: its echoes are not events
     int busy_ = 0;
     QPointer<QWidget> bugReport_;
